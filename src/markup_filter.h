@@ -1,0 +1,20 @@
+// Markup filter: one forward pass that turns a NUL-terminated HTML byte string
+// into plain text. Tags are dropped, script contents are dropped, control bytes
+// are dropped, runs of blanks shrink to one, a blank between two digits goes,
+// and a few tags leave a line feed or a tab behind. The result is then run
+// through the entity decoder in place.
+#ifndef PLAINWRIT_MARKUP_FILTER_H
+#define PLAINWRIT_MARKUP_FILTER_H
+
+#include <cstddef>
+
+// `input` is read up to its first NUL and never changed. `output` must have
+// room for the input's length plus one byte; on return it holds the converted,
+// terminated and entity-decoded text, never longer than the input.
+void filterMarkup(const char* input, char* output);
+
+// The same, for callers that already know the input's length (the position of
+// its first NUL). Returns the length of the text left in `output`.
+std::size_t filterMarkup(const char* input, std::size_t length, char* output);
+
+#endif

@@ -1,0 +1,36 @@
+// Text-mode file rules, carried out by the program itself so that the bytes
+// of the output file are the same on every platform.
+//   reading: CR LF becomes LF (pairs taken left to right), a lone CR stays,
+//            the first Ctrl-Z (0x1A) ends the input, and at most `limit`
+//            bytes are delivered, counted after translation;
+//   writing: every LF is written as CR LF.
+// Both work over caller-supplied raw read and write functions, so the rules
+// can be tested without files.
+#ifndef PLAINWRIT_TEXT_MODE_H
+#define PLAINWRIT_TEXT_MODE_H
+
+#include <cstddef>
+
+// Reads up to `capacity` raw bytes into `buffer`. Returns the number read,
+// 0 at the end of the input, or -1 on a read error.
+using RawReadFn = std::ptrdiff_t (*)(void* source, char* buffer, std::size_t capacity);
+
+// Writes all `size` bytes of `data`; returns false on failure.
+using RawWriteFn = bool (*)(void* sink, const char* data, std::size_t size);
+
+struct TextReadResult {
+    std::size_t size;  // bytes delivered, buffer[size] is NUL
+    bool truncated;    // the input would have delivered more than `limit`
+    bool failed;       // a read error; nothing past it was delivered
+};
+
+// `buffer` must hold `limit` + 1 bytes. Raw bytes are read straight into it
+// and translated in place.
+TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::size_t limit);
+
+// Writes `size` bytes of `text`, each LF as CR LF. `scratch` (at least 2
+// bytes) holds translated chunks between writes; the bigger, the fewer writes.
+bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t size,
+                   char* scratch, std::size_t scratchSize);
+
+#endif

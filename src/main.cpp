@@ -1,0 +1,151 @@
+// plainwrit <input-htmlfile> <output-textfile>
+//
+// The driver: prints the banner, checks the arguments, opens both files,
+// reads the input in text mode up to the read limit, runs the markup filter,
+// writes the result in text mode and reports the outcome as console lines and
+// an exit code (0 converted, 2 wrong arguments, 3 a file cannot be opened,
+// 4 the files were opened but the conversion could not be completed).
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include "markup_filter.h"
+#include "platform_file.h"
+#include "text_mode.h"
+
+namespace {
+
+constexpr std::size_t kReadLimit = 3145728;  // 3 MiB: the most input that is read
+constexpr const char* kReadLimitText = "3145728";
+
+constexpr std::size_t parseDecimal(const char* digits) {
+    std::size_t value = 0;
+    for (; *digits != '\0'; ++digits) value = value * 10 + static_cast<std::size_t>(*digits - '0');
+    return value;
+}
+static_assert(parseDecimal(kReadLimitText) == kReadLimit, "the warning must name the real limit");
+
+constexpr int kExitConverted = 0;
+constexpr int kExitWrongArguments = 2;
+constexpr int kExitCannotOpen = 3;
+constexpr int kExitNotCompleted = 4;
+
+// Every console line is flushed at once; standard output is flushed before
+// anything goes to standard error, so the two interleave in order.
+void say(const char* text) {
+    std::fputs(text, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void complain(const char* first, const char* second = "", const char* third = "",
+              const char* fourth = "", const char* fifth = "") {
+    std::fflush(stdout);
+    std::fputs(first, stderr);
+    std::fputs(second, stderr);
+    std::fputs(third, stderr);
+    std::fputs(fourth, stderr);
+    std::fputs(fifth, stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+struct Run {
+    const char* inputPath;
+    const char* outputPath;
+    FileHandle input = kNoFile;
+    FileHandle output = kNoFile;
+    char* inputBuffer = nullptr;
+    char* outputBuffer = nullptr;
+    std::size_t outputCapacity = 0;
+};
+
+// Files first, then buffers, each only if it was obtained.
+bool closeFiles(Run& run) {
+    bool outputClosed = true;
+    if (run.input != kNoFile) closeFile(run.input);
+    if (run.output != kNoFile) outputClosed = closeFile(run.output);
+    run.input = run.output = kNoFile;
+    return outputClosed;
+}
+
+void releaseBuffers(Run& run) {
+    if (run.inputBuffer != nullptr) releaseBuffer(run.inputBuffer, kReadLimit + 1);
+    if (run.outputBuffer != nullptr) releaseBuffer(run.outputBuffer, run.outputCapacity);
+    run.inputBuffer = run.outputBuffer = nullptr;
+}
+
+int endIncomplete(Run& run, const char* first, const char* path) {
+    closeFiles(run);
+    complain(first, path);
+    releaseBuffers(run);
+    return kExitNotCompleted;
+}
+
+int convert(Run& run) {
+    run.input = openInputFile(run.inputPath);
+    if (run.input == kNoFile) {
+        complain("Could not open file ", run.inputPath);
+        return kExitCannotOpen;
+    }
+    // Opening the output would empty the input before it is read.
+    if (isSameFile(run.input, run.outputPath)) {
+        closeFiles(run);
+        complain("Could not open file ", run.outputPath, ": it is the input file");
+        return kExitCannotOpen;
+    }
+    run.output = openOutputFile(run.outputPath);
+    if (run.output == kNoFile) {
+        closeFiles(run);
+        complain("Could not open file ", run.outputPath);
+        return kExitCannotOpen;
+    }
+
+    run.inputBuffer = obtainBuffer(kReadLimit + 1);
+    if (run.inputBuffer == nullptr) {
+        return endIncomplete(run, "Not enough memory to convert ", run.inputPath);
+    }
+    const TextReadResult read = readTextMode(readFileBytes, &run.input, run.inputBuffer, kReadLimit);
+    if (read.failed) return endIncomplete(run, "Could not read file ", run.inputPath);
+    if (read.truncated) {
+        complain("Warning: only the first ", kReadLimitText, " bytes of ", run.inputPath,
+                 " were converted");
+    }
+
+    run.outputCapacity = read.size + 1;
+    run.outputBuffer = obtainBuffer(run.outputCapacity);
+    if (run.outputBuffer == nullptr) {
+        return endIncomplete(run, "Not enough memory to convert ", run.inputPath);
+    }
+    // A NUL byte ends the text.
+    const void* nul = std::memchr(run.inputBuffer, '\0', read.size);
+    const std::size_t textLength =
+        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - run.inputBuffer) : read.size;
+    const std::size_t outputLength = filterMarkup(run.inputBuffer, textLength, run.outputBuffer);
+
+    // The input is no longer needed: it holds the CR LF form for the write.
+    const bool written = writeTextMode(writeFileBytes, &run.output, run.outputBuffer, outputLength,
+                                       run.inputBuffer, kReadLimit + 1);
+    const bool closed = closeFiles(run);
+    if (!written || !closed) return endIncomplete(run, "Could not write file ", run.outputPath);
+
+    say("Successfully converted");
+    releaseBuffers(run);
+    return kExitConverted;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    say("Plainwrit HTML to text converter, by the Plainwrit developers");
+    say("Plainwrit Version 1.0");
+    if (argc != 3) {
+        complain("Invalid Number of arguments");
+        complain("Plainwrit <input-htmlfile> <output-textfile>");
+        return kExitWrongArguments;
+    }
+    Run run;
+    run.inputPath = argv[1];
+    run.outputPath = argv[2];
+    return convert(run);
+}

@@ -1,0 +1,164 @@
+// File and memory services for POSIX systems and for Windows.
+#include "platform_file.h"
+
+#include <cstdlib>
+
+#if defined(_WIN32)
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace {
+
+HANDLE toHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+FileHandle fromHandle(HANDLE handle) {
+    return handle == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(handle);
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Largest single request: ReadFile and WriteFile take a 32-bit count.
+constexpr std::size_t kMaxRequest = 1u << 30;
+
+}  // namespace
+
+FileHandle openInputFile(const char* path) {
+    // Without FILE_FLAG_BACKUP_SEMANTICS a directory cannot be opened.
+    HANDLE handle = CreateFileA(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return kNoFile;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(handle, &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        CloseHandle(handle);
+        return kNoFile;
+    }
+    return fromHandle(handle);
+}
+
+bool isSameFile(FileHandle input, const char* path) {
+    HANDLE other = CreateFileA(path, 0, kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (other == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    const bool same = GetFileInformationByHandle(toHandle(input), &a) &&
+                      GetFileInformationByHandle(other, &b) &&
+                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                      a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    CloseHandle(other);
+    return same;
+}
+
+FileHandle openOutputFile(const char* path) {
+    return fromHandle(CreateFileA(path, GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::ptrdiff_t readFileBytes(void* file, char* buffer, std::size_t capacity) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(capacity < kMaxRequest ? capacity : kMaxRequest);
+    if (!ReadFile(toHandle(*static_cast<FileHandle*>(file)), buffer, want, &got, nullptr)) {
+        // A pipe whose writer has gone is simply at its end.
+        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    }
+    return static_cast<std::ptrdiff_t>(got);
+}
+
+bool writeFileBytes(void* file, const char* data, std::size_t size) {
+    HANDLE handle = toHandle(*static_cast<FileHandle*>(file));
+    while (size > 0) {
+        DWORD done = 0;
+        const DWORD want = static_cast<DWORD>(size < kMaxRequest ? size : kMaxRequest);
+        if (!WriteFile(handle, data, want, &done, nullptr) || done == 0) return false;
+        data += done;
+        size -= done;
+    }
+    return true;
+}
+
+bool closeFile(FileHandle file) { return CloseHandle(toHandle(file)) != 0; }
+
+char* obtainBuffer(std::size_t size) { return static_cast<char*>(std::malloc(size)); }
+
+void releaseBuffer(char* buffer, std::size_t /*size*/) { std::free(buffer); }
+
+#else  // POSIX
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int toDescriptor(FileHandle file) { return static_cast<int>(file); }
+
+// Keeps each request within what read and write accept in one call.
+constexpr std::size_t kMaxRequest = 1u << 30;
+
+}  // namespace
+
+FileHandle openInputFile(const char* path) {
+    int fd;
+    do {
+        fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return kNoFile;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return kNoFile;
+    }
+    return fd;
+}
+
+bool isSameFile(FileHandle input, const char* path) {
+    struct stat in;
+    struct stat out;
+    if (::fstat(toDescriptor(input), &in) != 0 || ::stat(path, &out) != 0) return false;
+    return in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+}
+
+FileHandle openOutputFile(const char* path) {
+    int fd;
+    do {
+        fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd < 0 ? kNoFile : fd;
+}
+
+std::ptrdiff_t readFileBytes(void* file, char* buffer, std::size_t capacity) {
+    const int fd = toDescriptor(*static_cast<FileHandle*>(file));
+    const std::size_t want = capacity < kMaxRequest ? capacity : kMaxRequest;
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, want);
+        if (got >= 0) return static_cast<std::ptrdiff_t>(got);
+        if (errno != EINTR) return -1;
+    }
+}
+
+bool writeFileBytes(void* file, const char* data, std::size_t size) {
+    const int fd = toDescriptor(*static_cast<FileHandle*>(file));
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size < kMaxRequest ? size : kMaxRequest);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+bool closeFile(FileHandle file) {
+    // After an interrupted close the descriptor is gone on Linux: do not retry.
+    return ::close(toDescriptor(file)) == 0 || errno == EINTR;
+}
+
+char* obtainBuffer(std::size_t size) { return static_cast<char*>(std::malloc(size)); }
+
+void releaseBuffer(char* buffer, std::size_t /*size*/) { std::free(buffer); }
+
+#endif

@@ -1,0 +1,113 @@
+// Text-mode reading and writing. Reading works in place: raw bytes land in
+// the caller's buffer at the write position and are compacted as CR LF pairs
+// shrink, so the buffer is filled once and never copied.
+#include "text_mode.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr char kCarriageReturn = '\r';
+constexpr char kLineFeed = '\n';
+constexpr char kEndOfText = 0x1A;  // Ctrl-Z: nothing from here on is delivered
+
+}  // namespace
+
+TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::size_t limit) {
+    const std::size_t capacity = limit + 1;
+    TextReadResult result{0, false, false};
+    std::size_t delivered = 0;  // buffer[0, delivered) is final
+    std::size_t pos = 0;        // raw bytes not yet translated: buffer[pos, rawEnd)
+    std::size_t rawEnd = 0;
+    std::size_t stop = 0;  // first Ctrl-Z in the raw bytes, or rawEnd
+    bool endOfText = false;
+
+    // Reads more raw bytes to buffer[at, ...). Returns false at the end of the
+    // input or on an error (then result.failed is set).
+    auto fill = [&](std::size_t at) {
+        const std::ptrdiff_t got = read(source, buffer + at, capacity - at);
+        if (got <= 0) {
+            result.failed = got < 0;
+            return false;
+        }
+        rawEnd = at + static_cast<std::size_t>(got);
+        const void* ctrlZ = std::memchr(buffer + at, kEndOfText, static_cast<std::size_t>(got));
+        stop = ctrlZ ? static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - buffer) : rawEnd;
+        return true;
+    };
+
+    for (;;) {
+        if (pos == rawEnd) {
+            if (endOfText) break;
+            // At the limit one more raw byte tells whether anything is lost;
+            // it lands in the terminator's place.
+            if (!fill(delivered)) break;
+            pos = delivered;
+        }
+        if (pos == stop) {
+            endOfText = stop < rawEnd;
+            if (endOfText) break;
+            continue;
+        }
+        if (delivered == limit) {
+            result.truncated = true;
+            break;
+        }
+        const std::size_t span = std::min(stop - pos, limit - delivered);
+        const void* cr = std::memchr(buffer + pos, kCarriageReturn, span);
+        const std::size_t plain = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - (buffer + pos)) : span;
+        if (delivered != pos) std::memmove(buffer + delivered, buffer + pos, plain);
+        delivered += plain;
+        pos += plain;
+        if (cr == nullptr) continue;
+
+        // A CR: whether it is delivered as itself or joins a LF depends on
+        // the byte after it, which may still have to be read.
+        if (pos + 1 == rawEnd) {
+            buffer[delivered] = kCarriageReturn;
+            if (!fill(delivered + 1)) {
+                if (!result.failed) buffer[delivered++] = kCarriageReturn;
+                pos = rawEnd = stop = delivered;
+                endOfText = true;
+                continue;
+            }
+            pos = delivered;
+        }
+        if (pos + 1 < stop && buffer[pos + 1] == kLineFeed) {
+            buffer[delivered++] = kLineFeed;
+            pos += 2;
+        } else {
+            buffer[delivered++] = kCarriageReturn;
+            pos += 1;
+        }
+    }
+    buffer[delivered] = '\0';
+    result.size = delivered;
+    return result;
+}
+
+bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t size,
+                   char* scratch, std::size_t scratchSize) {
+    std::size_t used = 0;
+    std::size_t pos = 0;
+    while (pos < size) {
+        const std::size_t window = std::min(size - pos, scratchSize - used);
+        const void* lf = std::memchr(text + pos, kLineFeed, window);
+        const std::size_t plain = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - (text + pos)) : window;
+        std::memcpy(scratch + used, text + pos, plain);
+        used += plain;
+        pos += plain;
+        if (lf != nullptr && scratchSize - used >= 2) {
+            scratch[used++] = kCarriageReturn;
+            scratch[used++] = kLineFeed;
+            ++pos;
+            continue;
+        }
+        if (scratchSize - used < 2 || used == scratchSize) {
+            if (!write(sink, scratch, used)) return false;
+            used = 0;
+        }
+    }
+    return used == 0 || write(sink, scratch, used);
+}

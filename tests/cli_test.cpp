@@ -1,0 +1,252 @@
+// End-to-end: runs the built program and checks its console lines, its exit
+// code and the bytes of the file it writes, for every outcome of a run.
+//
+// PLAINWRIT_PROGRAM names the program to run (default: the one just built);
+// PLAINWRIT_EMULATOR, when set, is a launcher put in front of it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::string envOr(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool exists(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+const std::string& consoleLineEnd() {
+    static const std::string end = envOr("PLAINWRIT_CONSOLE_LINE_END", "\n") == "crlf" ? "\r\n" : "\n";
+    return end;
+}
+
+std::string lines(std::initializer_list<std::string> texts) {
+    std::string joined;
+    for (const std::string& text : texts) joined += text + consoleLineEnd();
+    return joined;
+}
+
+const std::string kBanner = lines(
+    {"Plainwrit HTML to text converter, by the Plainwrit developers", "Plainwrit Version 1.0"});
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = envOr("TMPDIR", "/tmp") + "/plainwrit-cli-XXXXXX";
+        ASSERT_NE(::mkdtemp(&pattern[0]), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        if (!dir_.empty()) std::system(("chmod -R u+w '" + dir_ + "'; rm -rf '" + dir_ + "'").c_str());
+    }
+
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+    // Runs the program with `args`, its console streams going to files, and
+    // kills it if it takes longer than a run ever should.
+    Outcome run(const std::vector<std::string>& args) const {
+        const std::string program = envOr("PLAINWRIT_PROGRAM", PLAINWRIT_PROGRAM);
+        const std::string emulator = envOr("PLAINWRIT_EMULATOR", "");
+        std::vector<std::string> words;
+        if (!emulator.empty()) words.push_back(emulator);
+        words.push_back(program);
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(&word[0]);
+        argv.push_back(nullptr);
+
+        const std::string outPath = path(".stdout");
+        const std::string errPath = path(".stderr");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            ::execvp(argv[0], argv.data());
+            ::_exit(127);
+        }
+        Outcome outcome;
+        int status = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (::waitpid(child, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(child, SIGKILL);
+                ::waitpid(child, &status, 0);
+                ADD_FAILURE() << "the run did not end in time";
+                return outcome;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        outcome.out = readFile(outPath);
+        outcome.err = readFile(errPath);
+        return outcome;
+    }
+
+    // Writes `html` to an input file, converts it and expects success.
+    std::string convert(const std::string& html) const {
+        writeFile(path("in.html"), html);
+        const Outcome o = run({path("in.html"), path("out.txt")});
+        EXPECT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_EQ(o.out, kBanner + lines({"Successfully converted"}));
+        EXPECT_EQ(o.err, "");
+        return readFile(path("out.txt"));
+    }
+
+    std::string dir_;
+};
+
+TEST_F(Cli, WrongNumberOfArguments) {
+    const std::vector<std::vector<std::string>> argumentLists = {{}, {"one"}, {"one", "two", "three"}};
+    for (const auto& args : argumentLists) {
+        const Outcome o = run(args);
+        EXPECT_EQ(o.exitCode, 2) << args.size() << " arguments";
+        EXPECT_EQ(o.out, kBanner);
+        EXPECT_EQ(o.err, lines({"Invalid Number of arguments", "Plainwrit <input-htmlfile> <output-textfile>"}));
+    }
+}
+
+TEST_F(Cli, MissingInputCreatesNothing) {
+    const Outcome o = run({path("missing.html"), path("out.txt")});
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_EQ(o.out, kBanner);
+    EXPECT_EQ(o.err, lines({"Could not open file " + path("missing.html")}));
+    EXPECT_FALSE(exists(path("out.txt")));
+}
+
+TEST_F(Cli, DirectoryAsInput) {
+    const Outcome o = run({dir_, path("out.txt")});
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_EQ(o.err, lines({"Could not open file " + dir_}));
+    EXPECT_FALSE(exists(path("out.txt")));
+}
+
+TEST_F(Cli, OutputInMissingDirectory) {
+    writeFile(path("in.html"), "<p>x");
+    const std::string output = path("no/such/dir/out.txt");
+    const Outcome o = run({path("in.html"), output});
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_EQ(o.out, kBanner);
+    EXPECT_EQ(o.err, lines({"Could not open file " + output}));
+}
+
+TEST_F(Cli, EmptyInputGivesEmptyOutput) {
+    EXPECT_EQ(convert(""), "");
+}
+
+TEST_F(Cli, OutputReplacesAnExistingFile) {
+    writeFile(path("out.txt"), "an older and much longer text than the new one");
+    EXPECT_EQ(convert("new"), "new");
+}
+
+TEST_F(Cli, TextModeOnBothFiles) {
+    // Line breaks of the input are control bytes and vanish; the line feeds
+    // that tags leave are stored as CR LF.
+    EXPECT_EQ(convert("<table><tr><td>a<td>b</table>\r\nx\ry\x1a<p>lost"), "\r\n\ta\tbxy");
+    EXPECT_EQ(convert("one\r\ntwo<br>three<br>"), "onetwo\r\nthree\r\n");
+}
+
+TEST_F(Cli, NulEndsTheText) {
+    EXPECT_EQ(convert(std::string("kept\0<p>dropped", 15)), "kept");
+}
+
+TEST_F(Cli, InputOverTheLimitIsCutWithAWarning) {
+    const std::size_t limit = 3145728;
+    // CR LF pairs count once: the cut falls after translation.
+    std::string html(limit - 2, 'a');
+    html += "\r\nbb\r\ncc";
+    writeFile(path("in.html"), html);
+    const Outcome o = run({path("in.html"), path("out.txt")});
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_EQ(o.out, kBanner + lines({"Successfully converted"}));
+    EXPECT_EQ(o.err, lines({"Warning: only the first 3145728 bytes of " + path("in.html") + " were converted"}));
+    // The line feed is dropped as a control byte; one "b" fits.
+    EXPECT_EQ(readFile(path("out.txt")), std::string(limit - 2, 'a') + "b");
+}
+
+TEST_F(Cli, InputExactlyAtTheLimitHasNoWarning) {
+    const std::size_t limit = 3145728;
+    std::string html(limit, 'a');
+    html += "\x1a trailing bytes after Ctrl-Z are not input";
+    writeFile(path("in.html"), html);
+    const Outcome o = run({path("in.html"), path("out.txt")});
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(readFile(path("out.txt")).size(), limit);
+}
+
+TEST_F(Cli, SameFileIsRefusedAndLeftUntouched) {
+    const std::string html = "<p>keep me";
+    writeFile(path("in.html"), html);
+    ASSERT_EQ(::symlink(path("in.html").c_str(), path("soft.txt").c_str()), 0);
+    ASSERT_EQ(::link(path("in.html").c_str(), path("hard.txt").c_str()), 0);
+    for (const std::string& output : {path("in.html"), path("soft.txt"), path("hard.txt"),
+                                      dir_ + "/./in.html"}) {
+        const Outcome o = run({path("in.html"), output});
+        EXPECT_EQ(o.exitCode, 3) << output;
+        EXPECT_EQ(o.out, kBanner);
+        EXPECT_EQ(o.err, lines({"Could not open file " + output + ": it is the input file"}));
+        EXPECT_EQ(readFile(path("in.html")), html);
+    }
+}
+
+TEST_F(Cli, FailedWriteIsReported) {
+    writeFile(path("in.html"), "<p>some text");
+    const Outcome o = run({path("in.html"), "/dev/full"});
+    EXPECT_EQ(o.exitCode, 4);
+    EXPECT_EQ(o.out, kBanner);
+    EXPECT_EQ(o.err, lines({"Could not write file /dev/full"}));
+}
+
+TEST_F(Cli, FailedReadIsReported) {
+    // Opens fine, but reading at offset 0 fails: address 0 is never mapped.
+    const Outcome o = run({"/proc/self/mem", path("out.txt")});
+    EXPECT_EQ(o.exitCode, 4);
+    EXPECT_EQ(o.out, kBanner);
+    EXPECT_EQ(o.err, lines({"Could not read file /proc/self/mem"}));
+}
+
+TEST_F(Cli, BundledSampleGivesItsStoredText) {
+    const std::string sample = std::string(PLAINWRIT_SOURCE_DIR) + "/examples/sample";
+    const Outcome o = run({sample + ".html", path("sample.txt")});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    const std::string expected = readFile(sample + ".txt");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(readFile(path("sample.txt")), expected);
+}
+
+}  // namespace

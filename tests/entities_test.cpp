@@ -1,0 +1,106 @@
+// The entity decoder: what is decoded, what is left alone, and that every
+// row of the table can be reached.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ostream>
+#include <string>
+
+#include "entities.h"
+
+namespace {
+
+std::string decoded(const std::string& text) {
+    std::string buffer = text + '\0';
+    const std::size_t length = decodeEntities(&buffer[0], text.size());
+    EXPECT_EQ(buffer[length], '\0');
+    std::string viaStrlen = text + '\0';
+    decodeEntities(&viaStrlen[0]);
+    EXPECT_EQ(std::string(viaStrlen.c_str()), buffer.substr(0, length));
+    return buffer.substr(0, length);
+}
+
+struct Case {
+    std::string text;
+    std::string expected;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
+class DecoderCases : public ::testing::TestWithParam<Case> {};
+
+TEST_P(DecoderCases, GiveExpectedText) {
+    EXPECT_EQ(decoded(GetParam().text), GetParam().expected) << GetParam().text;
+}
+
+const Case kDecodedCases[] = {
+    {"&nbsp;&nbsp;", "  "},
+    {"&#160;", " "},
+    {"&lt;b&gt;", "<b>"},
+    {"&quot;&amp;", "\"&"},
+    {"&amp;amp;", "&amp;"},
+    {"&amp;&lt;", "&<"},
+    {"&&amp;", "&&"},
+    {"&#161;&#255;", "\xa1\xff"},
+    {"&AElig;&aelig;&ETH;&eth;", "\xc6\xe6\xd0\xf0"},
+    {"&iexcl;&frac14;&middot;&yuml;", "\xa1\xbc\xb7\xff"},
+    {"x&copy;y", "x\xa9y"},
+};
+INSTANTIATE_TEST_SUITE_P(Decoded, DecoderCases, ::testing::ValuesIn(kDecodedCases));
+
+const Case kUnchangedCases[] = {
+    {"", ""},
+    {"no references here", "no references here"},
+    {"&", "&"},
+    {"a &", "a &"},
+    {"&;", "&;"},
+    {"&amp", "&amp"},
+    {"&amp ;", "&amp ;"},
+    {"&AMP;&Aelig;&aElig;&eTH;", "&AMP;&Aelig;&aElig;&eTH;"},
+    {"&euro;&zzzzzz;&abcdefg;", "&euro;&zzzzzz;&abcdefg;"},
+    {"&#159;&#256;&#16;&#0160;&#1600;", "&#159;&#256;&#16;&#0160;&#1600;"},
+    {"&#xA0;&#XA0;", "&#xA0;&#XA0;"},
+    {"&n&bsp;", "&n&bsp;"},
+};
+INSTANTIATE_TEST_SUITE_P(Unchanged, DecoderCases, ::testing::ValuesIn(kUnchangedCases));
+
+TEST(EntityTable, HasItsFixedShape) {
+    ASSERT_EQ(kEntityCount, 196u);
+    EXPECT_STREQ(kEntityTable[0].name, "&gt;");
+    EXPECT_STREQ(kEntityTable[4].name, "&#160;");
+    EXPECT_EQ(kEntityTable[4].code, 0x20);
+    EXPECT_STREQ(kEntityTable[100].name, "&nbsp;");
+    EXPECT_EQ(kEntityTable[100].code, 0x20);
+    for (unsigned code = 161; code <= 255; ++code) {
+        const EntityEntry& byNumber = kEntityTable[code - 161 + 5];
+        const EntityEntry& byName = kEntityTable[code - 161 + 101];
+        EXPECT_EQ(byNumber.name, "&#" + std::to_string(code) + ";");
+        EXPECT_EQ(byNumber.code, code);
+        EXPECT_EQ(byName.code, code) << byName.name;
+    }
+}
+
+// Every row decodes wherever it stands: at the start, between text, at the
+// end, and next to another reference.
+TEST(EntityTable, EveryRowDecodes) {
+    for (const EntityEntry& entry : kEntityTable) {
+        const std::string name = entry.name;
+        const std::string code(1, static_cast<char>(entry.code));
+        EXPECT_EQ(decoded(name), code) << name;
+        EXPECT_EQ(decoded("a" + name + "b"), "a" + code + "b") << name;
+        EXPECT_EQ(decoded(name + name), code + code) << name;
+        // Cut short by the end of the text, the name is left alone.
+        const std::string cut = name.substr(0, name.size() - 1);
+        EXPECT_EQ(decoded(cut), cut) << name;
+    }
+}
+
+TEST(EntityDecoder, StopsAtTheTerminator) {
+    // The bytes after the terminator would complete a name.
+    char text[] = {'&', 'a', 'm', '\0', 'p', ';', '\0'};
+    decodeEntities(text);
+    EXPECT_STREQ(text, "&am");
+    EXPECT_EQ(text[4], 'p');
+}
+
+}  // namespace

@@ -1,0 +1,148 @@
+// Reading and writing in text mode: CR LF pairs, lone CRs, Ctrl-Z, the read
+// limit, and raw requests that split the input anywhere.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "text_mode.h"
+
+namespace {
+
+struct ChunkedSource {
+    std::string raw;
+    std::size_t chunk;           // largest piece handed out per request
+    std::size_t failAfter = -1;  // bytes delivered before a read error
+    std::size_t pos = 0;
+};
+
+std::ptrdiff_t readChunk(void* source, char* buffer, std::size_t capacity) {
+    auto& s = *static_cast<ChunkedSource*>(source);
+    if (s.pos >= s.failAfter) return -1;
+    const std::size_t n = std::min({capacity, s.chunk, s.raw.size() - s.pos, s.failAfter - s.pos});
+    s.raw.copy(buffer, n, s.pos);
+    s.pos += n;
+    return static_cast<std::ptrdiff_t>(n);
+}
+
+struct ReadCase {
+    std::string raw;
+    std::size_t limit;
+    std::string delivered;
+    bool truncated;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.raw.size() << " raw bytes, limit " << c.limit;
+}
+
+class ReadCases : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadCases, DeliverTranslatedBytesWhateverTheChunks) {
+    const ReadCase& c = GetParam();
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{1} << 20}) {
+        ChunkedSource source{c.raw, chunk};
+        std::vector<char> buffer(c.limit + 1, '\x55');
+        const TextReadResult result = readTextMode(readChunk, &source, buffer.data(), c.limit);
+        EXPECT_FALSE(result.failed);
+        ASSERT_LE(result.size, c.limit);
+        EXPECT_EQ(std::string(buffer.data(), result.size), c.delivered) << "chunk " << chunk;
+        EXPECT_EQ(buffer[result.size], '\0');
+        EXPECT_EQ(result.truncated, c.truncated) << "chunk " << chunk;
+    }
+}
+
+const ReadCase kTranslationCases[] = {
+    {"", 10, "", false},
+    {"plain", 10, "plain", false},
+    {"a\r\nb", 10, "a\nb", false},
+    {"a\r\r\nb", 10, "a\r\nb", false},
+    {"a\rb", 10, "a\rb", false},
+    {"a\r", 10, "a\r", false},
+    {"\r\n\r\n", 10, "\n\n", false},
+    {"\n\r", 10, "\n\r", false},
+    {"ab\x1a" "cd", 10, "ab", false},
+    {"\x1a", 10, "", false},
+    {"a\r\x1a\n", 10, "a\r", false},
+    {"a\r\n\x1a\r\n", 10, "a\n", false},
+};
+INSTANTIATE_TEST_SUITE_P(Translation, ReadCases, ::testing::ValuesIn(kTranslationCases));
+
+const ReadCase kLimitCases[] = {
+    {"abcd", 3, "abc", true},
+    {"abc", 3, "abc", false},
+    {"abc\x1a" "d", 3, "abc", false},
+    {"ab\r\n", 3, "ab\n", false},
+    {"ab\r\nc", 3, "ab\n", true},
+    {"ab\rc", 3, "ab\r", true},
+    {"ab\r", 3, "ab\r", false},
+    {"ab\r\x1a", 3, "ab\r", false},
+    {"abc\r", 3, "abc", true},
+    {"abc\r\n", 3, "abc", true},
+    {"a\r\n\r\n\r\nb", 3, "a\n\n", true},
+    {"\r\n\r\n\r\n", 3, "\n\n\n", false},
+    {"x", 0, "", true},
+    {"", 0, "", false},
+};
+INSTANTIATE_TEST_SUITE_P(Limit, ReadCases, ::testing::ValuesIn(kLimitCases));
+
+TEST(TextRead, ReportsReadErrors) {
+    for (std::size_t failAfter : {0, 1, 2, 3}) {
+        ChunkedSource source{"a\rbcdef", 1, failAfter};
+        std::vector<char> buffer(11);
+        EXPECT_TRUE(readTextMode(readChunk, &source, buffer.data(), 10).failed) << failAfter;
+    }
+}
+
+struct Sink {
+    std::string bytes;
+    std::size_t requests = 0;
+    bool fail = false;
+};
+
+bool writeToSink(void* sink, const char* data, std::size_t size) {
+    auto& s = *static_cast<Sink*>(sink);
+    ++s.requests;
+    s.bytes.append(data, size);
+    return !s.fail;
+}
+
+TEST(TextWrite, WritesEveryLineFeedAsCrLf) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"no line feed", "no line feed"},
+        {"a\nb", "a\r\nb"},
+        {"\n\n", "\r\n\r\n"},
+        {"\r\n", "\r\r\n"},
+        {"end\n", "end\r\n"},
+    };
+    for (const auto& [text, stored] : cases) {
+        for (std::size_t scratchSize : {2, 3, 5, 64}) {
+            Sink sink;
+            std::vector<char> scratch(scratchSize);
+            ASSERT_TRUE(writeTextMode(writeToSink, &sink, text.data(), text.size(), scratch.data(),
+                                      scratch.size()));
+            EXPECT_EQ(sink.bytes, stored) << "scratch " << scratchSize;
+        }
+    }
+}
+
+TEST(TextWrite, UsesOneRequestWhenTheScratchIsLargeEnough) {
+    Sink sink;
+    const std::string text = "one\ntwo\nthree\n";
+    std::vector<char> scratch(2 * text.size());
+    ASSERT_TRUE(writeTextMode(writeToSink, &sink, text.data(), text.size(), scratch.data(),
+                              scratch.size()));
+    EXPECT_EQ(sink.requests, 1u);
+}
+
+TEST(TextWrite, ReportsAFailedWrite) {
+    Sink sink;
+    sink.fail = true;
+    std::vector<char> scratch(4);
+    EXPECT_FALSE(writeTextMode(writeToSink, &sink, "a\nbcdefgh", 9, scratch.data(), scratch.size()));
+}
+
+}  // namespace

@@ -143,6 +143,4 @@ std::size_t decodeEntities(char* text, std::size_t length) {
     return static_cast<std::size_t>(write - begin);
 }
 
-void decodeEntities(char* text) {
-    decodeEntities(text, std::strlen(text));
-}
+void decodeEntities(char* text) { decodeEntities(text, std::strlen(text)); }

@@ -105,7 +105,8 @@ int convert(Run& run) {
     if (run.inputBuffer == nullptr) {
         return endIncomplete(run, "Not enough memory to convert ", run.inputPath);
     }
-    const TextReadResult read = readTextMode(readFileBytes, &run.input, run.inputBuffer, kReadLimit);
+    const TextReadResult read =
+        readTextMode(readFileBytes, &run.input, run.inputBuffer, kReadLimit);
     if (read.failed) return endIncomplete(run, "Could not read file ", run.inputPath);
     if (read.truncated) {
         complain("Warning: only the first ", kReadLimitText, " bytes of ", run.inputPath,

@@ -33,23 +33,25 @@ inline unsigned char foldAscii(unsigned char b) {
 enum class TagEffect : unsigned char { kStartScript, kEndScript, kLineFeed, kTab };
 
 struct TagPrefix {
-    const char* text;       // lower case
-    std::size_t length;     // bytes compared: only these take part
+    const char* text;    // lower case
+    std::size_t length;  // bytes compared: only these take part
     TagEffect effect;
     bool outsideTableOnly;  // inside a table this row and all after it are skipped
 };
 
 // Tried in this order; the first row that matches is the only one applied.
+// clang-format off
 constexpr TagPrefix kTagEffects[] = {
-    {"<scrip", 6, TagEffect::kStartScript, false},
-    {"</scrip", 7, TagEffect::kEndScript, false},
-    {"<tr", 3, TagEffect::kLineFeed, false},
-    {"<td", 3, TagEffect::kTab, false},
-    {"<br", 3, TagEffect::kLineFeed, true},
-    {"<hr", 3, TagEffect::kLineFeed, true},
-    {"<p", 2, TagEffect::kLineFeed, true},
-    {"</title", 7, TagEffect::kLineFeed, true},
+    {"<scrip",  6, TagEffect::kStartScript, false},
+    {"</scrip", 7, TagEffect::kEndScript,   false},
+    {"<tr",     3, TagEffect::kLineFeed,    false},
+    {"<td",     3, TagEffect::kTab,         false},
+    {"<br",     3, TagEffect::kLineFeed,    true},
+    {"<hr",     3, TagEffect::kLineFeed,    true},
+    {"<p",      2, TagEffect::kLineFeed,    true},
+    {"</title", 7, TagEffect::kLineFeed,    true},
 };
+// clang-format on
 
 constexpr TagPrefix kTableStart = {"<table", 6, TagEffect::kLineFeed, false};
 constexpr TagPrefix kTableEnd = {"</table", 7, TagEffect::kLineFeed, false};

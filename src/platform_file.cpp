@@ -86,11 +86,11 @@ void releaseBuffer(char* buffer, std::size_t /*size*/) { std::free(buffer); }
 
 #else  // POSIX
 
-#include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
 
 namespace {
 

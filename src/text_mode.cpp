@@ -56,7 +56,8 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
         }
         const std::size_t span = std::min(stop - pos, limit - delivered);
         const void* cr = std::memchr(buffer + pos, kCarriageReturn, span);
-        const std::size_t plain = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - (buffer + pos)) : span;
+        const std::size_t plain =
+            cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - (buffer + pos)) : span;
         if (delivered != pos) std::memmove(buffer + delivered, buffer + pos, plain);
         delivered += plain;
         pos += plain;
@@ -87,14 +88,15 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
     return result;
 }
 
-bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t size,
-                   char* scratch, std::size_t scratchSize) {
+bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t size, char* scratch,
+                   std::size_t scratchSize) {
     std::size_t used = 0;
     std::size_t pos = 0;
     while (pos < size) {
         const std::size_t window = std::min(size - pos, scratchSize - used);
         const void* lf = std::memchr(text + pos, kLineFeed, window);
-        const std::size_t plain = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - (text + pos)) : window;
+        const std::size_t plain =
+            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - (text + pos)) : window;
         std::memcpy(scratch + used, text + pos, plain);
         used += plain;
         pos += plain;

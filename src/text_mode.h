@@ -30,7 +30,7 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
 
 // Writes `size` bytes of `text`, each LF as CR LF. `scratch` (at least 2
 // bytes) holds translated chunks between writes; the bigger, the fewer writes.
-bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t size,
-                   char* scratch, std::size_t scratchSize);
+bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t size, char* scratch,
+                   std::size_t scratchSize);
 
 #endif

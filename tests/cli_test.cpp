@@ -49,7 +49,8 @@ struct Outcome {
 };
 
 const std::string& consoleLineEnd() {
-    static const std::string end = envOr("PLAINWRIT_CONSOLE_LINE_END", "\n") == "crlf" ? "\r\n" : "\n";
+    static const std::string end =
+        envOr("PLAINWRIT_CONSOLE_LINE_END", "\n") == "crlf" ? "\r\n" : "\n";
     return end;
 }
 
@@ -70,7 +71,8 @@ protected:
         dir_ = pattern;
     }
     void TearDown() override {
-        if (!dir_.empty()) std::system(("chmod -R u+w '" + dir_ + "'; rm -rf '" + dir_ + "'").c_str());
+        if (!dir_.empty())
+            std::system(("chmod -R u+w '" + dir_ + "'; rm -rf '" + dir_ + "'").c_str());
     }
 
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
@@ -131,12 +133,14 @@ protected:
 };
 
 TEST_F(Cli, WrongNumberOfArguments) {
-    const std::vector<std::vector<std::string>> argumentLists = {{}, {"one"}, {"one", "two", "three"}};
+    const std::vector<std::vector<std::string>> argumentLists = {
+        {}, {"one"}, {"one", "two", "three"}};
     for (const auto& args : argumentLists) {
         const Outcome o = run(args);
         EXPECT_EQ(o.exitCode, 2) << args.size() << " arguments";
         EXPECT_EQ(o.out, kBanner);
-        EXPECT_EQ(o.err, lines({"Invalid Number of arguments", "Plainwrit <input-htmlfile> <output-textfile>"}));
+        EXPECT_EQ(o.err, lines({"Invalid Number of arguments",
+                                "Plainwrit <input-htmlfile> <output-textfile>"}));
     }
 }
 
@@ -164,9 +168,7 @@ TEST_F(Cli, OutputInMissingDirectory) {
     EXPECT_EQ(o.err, lines({"Could not open file " + output}));
 }
 
-TEST_F(Cli, EmptyInputGivesEmptyOutput) {
-    EXPECT_EQ(convert(""), "");
-}
+TEST_F(Cli, EmptyInputGivesEmptyOutput) { EXPECT_EQ(convert(""), ""); }
 
 TEST_F(Cli, OutputReplacesAnExistingFile) {
     writeFile(path("out.txt"), "an older and much longer text than the new one");
@@ -180,9 +182,7 @@ TEST_F(Cli, TextModeOnBothFiles) {
     EXPECT_EQ(convert("one\r\ntwo<br>three<br>"), "onetwo\r\nthree\r\n");
 }
 
-TEST_F(Cli, NulEndsTheText) {
-    EXPECT_EQ(convert(std::string("kept\0<p>dropped", 15)), "kept");
-}
+TEST_F(Cli, NulEndsTheText) { EXPECT_EQ(convert(std::string("kept\0<p>dropped", 15)), "kept"); }
 
 TEST_F(Cli, InputOverTheLimitIsCutWithAWarning) {
     const std::size_t limit = 3145728;
@@ -193,7 +193,8 @@ TEST_F(Cli, InputOverTheLimitIsCutWithAWarning) {
     const Outcome o = run({path("in.html"), path("out.txt")});
     EXPECT_EQ(o.exitCode, 0);
     EXPECT_EQ(o.out, kBanner + lines({"Successfully converted"}));
-    EXPECT_EQ(o.err, lines({"Warning: only the first 3145728 bytes of " + path("in.html") + " were converted"}));
+    EXPECT_EQ(o.err, lines({"Warning: only the first 3145728 bytes of " + path("in.html") +
+                            " were converted"}));
     // The line feed is dropped as a control byte; one "b" fits.
     EXPECT_EQ(readFile(path("out.txt")), std::string(limit - 2, 'a') + "b");
 }
@@ -214,8 +215,8 @@ TEST_F(Cli, SameFileIsRefusedAndLeftUntouched) {
     writeFile(path("in.html"), html);
     ASSERT_EQ(::symlink(path("in.html").c_str(), path("soft.txt").c_str()), 0);
     ASSERT_EQ(::link(path("in.html").c_str(), path("hard.txt").c_str()), 0);
-    for (const std::string& output : {path("in.html"), path("soft.txt"), path("hard.txt"),
-                                      dir_ + "/./in.html"}) {
+    for (const std::string& output :
+         {path("in.html"), path("soft.txt"), path("hard.txt"), dir_ + "/./in.html"}) {
         const Outcome o = run({path("in.html"), output});
         EXPECT_EQ(o.exitCode, 3) << output;
         EXPECT_EQ(o.out, kBanner);

@@ -155,12 +155,13 @@ bool fastWrite(Sink& sink, const std::string& text, std::size_t scratchSize) {
 // ---- generated inputs ------------------------------------------------------
 
 const char* const kTagPieces[] = {
-    "<p",     "<P>",      "<tr",       "<td>",     "<br>",   "<hr/>",  "</title>", "<script>",
-    "</SCRIPT>", "<table", "</table>", "<pre>",   "<!-- -->", "<",     ">",       "<th>",
-    "</p>",   "<scrip",   "</scrip",   "<t",       "</",     "<track>", "<param>", "<b>"};
-const char* const kTextPieces[] = {
-    "&amp",  "&AMP;", "&#1600;", "&#16;", "&zzzzzz;", "&#xA0;", "&", "&#", "&#160", "&nbsp",
-    "&amp;amp;", "1 2", "1  2", " ", "  ", "7", "0", "a", "word", "x y", "\r\n", "\t"};
+    "<p",        "<P>",    "<tr",      "<td>",  "<br>",     "<hr/>",   "</title>", "<script>",
+    "</SCRIPT>", "<table", "</table>", "<pre>", "<!-- -->", "<",       ">",        "<th>",
+    "</p>",      "<scrip", "</scrip",  "<t",    "</",       "<track>", "<param>",  "<b>"};
+const char* const kTextPieces[] = {"&amp", "&AMP;", "&#1600;", "&#16;", "&zzzzzz;",  "&#xA0;",
+                                   "&",    "&#",    "&#160",   "&nbsp", "&amp;amp;", "1 2",
+                                   "1  2", " ",     "  ",      "7",     "0",         "a",
+                                   "word", "x y",   "\r\n",    "\t"};
 
 class Generator {
 public:
@@ -194,14 +195,14 @@ public:
 private:
     std::string piece() {
         switch (below(8)) {
-        case 0: return mixCase(kTagPieces[below(std::size(kTagPieces))]);
-        case 1: return plain::entityTable()[below(plain::entityTable().size())].first;
-        case 2: return kTextPieces[below(std::size(kTextPieces))];
-        case 3: return std::string(1, static_cast<char>(1 + below(0x1F)));  // control bytes
-        case 4: return std::string(1, static_cast<char>(0x7F + below(0x81)));  // 0x7F..0xFF
-        case 5: return std::string(1, static_cast<char>('0' + below(10)));
-        case 6: return " ";
-        default: return std::string(1, static_cast<char>(0x20 + below(0x5F)));
+            case 0: return mixCase(kTagPieces[below(std::size(kTagPieces))]);
+            case 1: return plain::entityTable()[below(plain::entityTable().size())].first;
+            case 2: return kTextPieces[below(std::size(kTextPieces))];
+            case 3: return std::string(1, static_cast<char>(1 + below(0x1F)));     // control bytes
+            case 4: return std::string(1, static_cast<char>(0x7F + below(0x81)));  // 0x7F..0xFF
+            case 5: return std::string(1, static_cast<char>('0' + below(10)));
+            case 6: return " ";
+            default: return std::string(1, static_cast<char>(0x20 + below(0x5F)));
         }
     }
 
@@ -289,11 +290,11 @@ TEST(Differential, TextReadMatchesPlainModelForAnyChunkingAndLimit) {
                 const FastRead got = fastRead(source, limit);
                 const bool same = got.delivered == expected.delivered &&
                                   got.result.truncated == expected.truncated && !got.result.failed;
-                EXPECT_TRUE(same) << "raw " << show(raw) << " limit " << limit << " chunk "
-                                  << chunk << "\n  plain " << show(expected.delivered)
-                                  << " truncated " << expected.truncated << "\n  fast  "
-                                  << show(got.delivered) << " truncated " << got.result.truncated
-                                  << " failed " << got.result.failed;
+                EXPECT_TRUE(same) << "raw " << show(raw) << " limit " << limit << " chunk " << chunk
+                                  << "\n  plain " << show(expected.delivered) << " truncated "
+                                  << expected.truncated << "\n  fast  " << show(got.delivered)
+                                  << " truncated " << got.result.truncated << " failed "
+                                  << got.result.failed;
                 if (!same && ++reported >= kMaxReported) return;
             }
     }
@@ -428,20 +429,13 @@ struct ReadCase {
 };
 
 const ReadCase kReadCases[] = {
-    {"a\r\nb", 10, "a\nb", false},
-    {"a\r\r\nb", 10, "a\r\nb", false},
-    {"ab\r", 10, "ab\r", false},
-    {"ab\r", 3, "ab\r", false},
-    {"ab\r", 2, "ab", true},
-    {"ab\r\ncd", 3, "ab\n", true},
-    {"ab\r\n", 3, "ab\n", false},
-    {"ab\r\n", 4, "ab\n", false},
-    {"ab\r\x1A", 2, "ab", true},
-    {"ab\x1A", 2, "ab", false},
-    {"a\x1A\r\nb", 10, "a", false},
-    {std::string("a\0b", 3), 10, std::string("a\0b", 3), false},
-    {"abc", 0, "", true},
-    {"", 0, "", false},
+    {"a\r\nb", 10, "a\nb", false},  {"a\r\r\nb", 10, "a\r\nb", false},
+    {"ab\r", 10, "ab\r", false},    {"ab\r", 3, "ab\r", false},
+    {"ab\r", 2, "ab", true},        {"ab\r\ncd", 3, "ab\n", true},
+    {"ab\r\n", 3, "ab\n", false},   {"ab\r\n", 4, "ab\n", false},
+    {"ab\r\x1A", 2, "ab", true},    {"ab\x1A", 2, "ab", false},
+    {"a\x1A\r\nb", 10, "a", false}, {std::string("a\0b", 3), 10, std::string("a\0b", 3), false},
+    {"abc", 0, "", true},           {"", 0, "", false},
 };
 
 TEST(EdgeCases, TextRead) {
@@ -453,10 +447,10 @@ TEST(EdgeCases, TextRead) {
         for (std::size_t chunk : kChunks) {
             ChunkSource source{c.raw, chunk, &rng};
             const FastRead got = fastRead(source, c.limit);
-            EXPECT_EQ(got.delivered, c.delivered) << "fast, raw " << show(c.raw) << " chunk "
-                                                  << chunk << " limit " << c.limit;
-            EXPECT_EQ(got.result.truncated, c.truncated) << "fast, raw " << show(c.raw)
-                                                         << " chunk " << chunk;
+            EXPECT_EQ(got.delivered, c.delivered)
+                << "fast, raw " << show(c.raw) << " chunk " << chunk << " limit " << c.limit;
+            EXPECT_EQ(got.result.truncated, c.truncated)
+                << "fast, raw " << show(c.raw) << " chunk " << chunk;
             EXPECT_FALSE(got.result.failed);
         }
     }
@@ -471,11 +465,7 @@ struct ReadErrorCase {
 };
 
 const ReadErrorCase kReadErrorCases[] = {
-    {"ab", 1, "a"},
-    {"a\r\nb", 3, "a\n"},
-    {"", 0, ""},
-    {"\r", 1, "\r"},
-    {"a\r\nb", 2, "a\r"},
+    {"ab", 1, "a"}, {"a\r\nb", 3, "a\n"}, {"", 0, ""}, {"\r", 1, "\r"}, {"a\r\nb", 2, "a\r"},
 };
 
 TEST(EdgeCases, TextReadError) {
@@ -486,8 +476,8 @@ TEST(EdgeCases, TextReadError) {
             ChunkSource source{c.raw, chunk, &rng, c.failAt};
             const FastRead got = fastRead(source, 100);
             EXPECT_TRUE(got.result.failed) << "raw " << show(c.raw) << " chunk " << chunk;
-            EXPECT_EQ(got.delivered, c.delivered) << "raw " << show(c.raw) << " fails at "
-                                                  << c.failAt << " chunk " << chunk;
+            EXPECT_EQ(got.delivered, c.delivered)
+                << "raw " << show(c.raw) << " fails at " << c.failAt << " chunk " << chunk;
         }
     }
 }

@@ -15,7 +15,8 @@ namespace {
 std::string filtered(const std::string& input) {
     // Exactly the room the filter is promised: the input's length plus one.
     std::vector<char> output(input.size() + 1, '\x55');
-    const std::size_t length = filterMarkup(input.c_str(), std::strlen(input.c_str()), output.data());
+    const std::size_t length =
+        filterMarkup(input.c_str(), std::strlen(input.c_str()), output.data());
     EXPECT_EQ(output[length], '\0');
     std::string viaStrlen(input.size() + 1, '\x55');
     filterMarkup(input.c_str(), &viaStrlen[0]);
@@ -58,8 +59,8 @@ const Case kLayoutCases[] = {
     {"closing and header tags give nothing", "<th>a</p></tr></td></br>b", "ab"},
     {"a blank after a space is not a tag", "< p>x<\tbr>y", "xy"},
     {"table rows and cells", "<table><tr><td>a<td>b<tr><td>c</table>", "\n\ta\tb\n\tc"},
-    {"other layout tags are silent inside a table",
-     "<table>a<br>b<hr>c<p>d</title>e</table><br>f", "abcde\nf"},
+    {"other layout tags are silent inside a table", "<table>a<br>b<hr>c<p>d</title>e</table><br>f",
+     "abcde\nf"},
     {"table state is on or off, not counted", "<table><table></table><br>x", "\nx"},
     {"rows and cells act outside a table too", "a<tr>b<td>c", "a\nb\tc"},
     {"a table start inside a script still counts", "<script><table></script><br>x", "x"},

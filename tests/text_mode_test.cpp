@@ -42,7 +42,8 @@ class ReadCases : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadCases, DeliverTranslatedBytesWhateverTheChunks) {
     const ReadCase& c = GetParam();
-    for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{1} << 20}) {
+    for (std::size_t chunk :
+         {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{1} << 20}) {
         ChunkedSource source{c.raw, chunk};
         std::vector<char> buffer(c.limit + 1, '\x55');
         const TextReadResult result = readTextMode(readChunk, &source, buffer.data(), c.limit);
@@ -63,7 +64,9 @@ const ReadCase kTranslationCases[] = {
     {"a\r", 10, "a\r", false},
     {"\r\n\r\n", 10, "\n\n", false},
     {"\n\r", 10, "\n\r", false},
-    {"ab\x1a" "cd", 10, "ab", false},
+    {"ab\x1a"
+     "cd",
+     10, "ab", false},
     {"\x1a", 10, "", false},
     {"a\r\x1a\n", 10, "a\r", false},
     {"a\r\n\x1a\r\n", 10, "a\n", false},
@@ -73,7 +76,9 @@ INSTANTIATE_TEST_SUITE_P(Translation, ReadCases, ::testing::ValuesIn(kTranslatio
 const ReadCase kLimitCases[] = {
     {"abcd", 3, "abc", true},
     {"abc", 3, "abc", false},
-    {"abc\x1a" "d", 3, "abc", false},
+    {"abc\x1a"
+     "d",
+     3, "abc", false},
     {"ab\r\n", 3, "ab\n", false},
     {"ab\r\nc", 3, "ab\n", true},
     {"ab\rc", 3, "ab\r", true},
@@ -111,12 +116,9 @@ bool writeToSink(void* sink, const char* data, std::size_t size) {
 
 TEST(TextWrite, WritesEveryLineFeedAsCrLf) {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},
-        {"no line feed", "no line feed"},
-        {"a\nb", "a\r\nb"},
-        {"\n\n", "\r\n\r\n"},
-        {"\r\n", "\r\r\n"},
-        {"end\n", "end\r\n"},
+        {"", ""},           {"no line feed", "no line feed"},
+        {"a\nb", "a\r\nb"}, {"\n\n", "\r\n\r\n"},
+        {"\r\n", "\r\r\n"}, {"end\n", "end\r\n"},
     };
     for (const auto& [text, stored] : cases) {
         for (std::size_t scratchSize : {2, 3, 5, 64}) {
@@ -142,7 +144,8 @@ TEST(TextWrite, ReportsAFailedWrite) {
     Sink sink;
     sink.fail = true;
     std::vector<char> scratch(4);
-    EXPECT_FALSE(writeTextMode(writeToSink, &sink, "a\nbcdefgh", 9, scratch.data(), scratch.size()));
+    EXPECT_FALSE(
+        writeTextMode(writeToSink, &sink, "a\nbcdefgh", 9, scratch.data(), scratch.size()));
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
         if (pos + 1 == rawEnd) {
             buffer[delivered] = kCarriageReturn;
             if (!fill(delivered + 1)) {
-                if (!result.failed) buffer[delivered++] = kCarriageReturn;
+                buffer[delivered++] = kCarriageReturn;  // also before a read error
                 pos = rawEnd = stop = delivered;
                 endOfText = true;
                 continue;

@@ -1,8 +1,9 @@
 # Toolchain file: cross-compile Plainwrit for 32-bit Windows (i686) with
 # Debian's MinGW-w64 "-posix" compilers (package g++-mingw-w64-i686-posix).
 # The .exe is linked statically, so it needs only KERNEL32.dll and msvcrt.dll.
-# 32-bit Windows programs cannot be run on this build machine (no 32-bit Wine),
-# so no emulator is set here; use mingw-w64-x86_64.cmake to run tests under wine64.
+# 32-bit programs cannot run on this build machine (no 32-bit Wine), so no
+# emulator is set and tests of this build cannot run here; test with
+# mingw-w64-x86_64.cmake under wine64 instead.
 #
 #   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
 #   cmake --build build-win32

@@ -1,13 +1,19 @@
 # Toolchain file: cross-compile Plainwrit for 64-bit Windows (x86_64) with
 # Debian's MinGW-w64 "-posix" compilers (package g++-mingw-w64-x86-64-posix).
-# The real target is 32-bit Windows (see mingw-w64-i686.cmake); this 64-bit
-# build exists so that the Windows code paths can be tested on this Linux
-# machine under wine64 (package wine64): when wine64 is present it is set as
-# CMAKE_CROSSCOMPILING_EMULATOR, so ctest runs the .exe files through it.
-# Start the wine server before ctest (see the project's notes on testing).
+# The real target is 32-bit Windows (see mingw-w64-i686.cmake), but 32-bit
+# programs cannot run on this build machine; this 64-bit build exists so the
+# Windows code paths can be tested here under wine64 (package wine64). When
+# wine64 is present it becomes CMAKE_CROSSCOMPILING_EMULATOR, so ctest (and
+# gtest_discover_tests) run the .exe files through it.
 #
 #   cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-#   cmake --build build-win64 && ctest --test-dir build-win64
+#   cmake --build build-win64
+#   export WINEDEBUG=-all WINEPREFIX=$(mktemp -d)
+#   /usr/lib/wine/wine64 wineboot --init; /usr/lib/wine/wineserver -w
+#   /usr/lib/wine/wineserver -p >/dev/null 2>&1        # start the server
+#   /usr/lib/wine/wine64 cmd /c exit >/dev/null 2>&1   # before ctest
+#   ctest --test-dir build-win64
+#   /usr/lib/wine/wineserver -k
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)

@@ -1,9 +1,14 @@
+cmake_minimum_required(VERSION 3.25)
 # Installs the build into a scratch prefix, as a user would, and checks that
 # the tree is complete and that the installed program converts the installed
 # example exactly. Run with -DBUILD_DIR, -DPREFIX, -DSOURCE_DIR, -DPROGRAM_NAME
 # and the GNUInstallDirs directories BINDIR, MANDIR and DOCDIR.
+# LAUNCHER (a list joined with "|", from CMAKE_CROSSCOMPILING_EMULATOR) or the
+# environment's PLAINWRIT_EMULATOR is put in front of the program.
 set(launcher)
-if(DEFINED ENV{PLAINWRIT_EMULATOR} AND NOT "$ENV{PLAINWRIT_EMULATOR}" STREQUAL "")
+if(DEFINED LAUNCHER AND NOT LAUNCHER STREQUAL "")
+  string(REPLACE "|" ";" launcher "${LAUNCHER}")
+elseif(DEFINED ENV{PLAINWRIT_EMULATOR} AND NOT "$ENV{PLAINWRIT_EMULATOR}" STREQUAL "")
   separate_arguments(launcher UNIX_COMMAND "$ENV{PLAINWRIT_EMULATOR}")
 endif()
 

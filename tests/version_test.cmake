@@ -1,7 +1,12 @@
+cmake_minimum_required(VERSION 3.25)
 # The version given to project() is the one the program prints and the manual
 # page names. Run with -DPROGRAM=<plainwrit> -DVERSION=<x.y> -DMAN_PAGE=<file>.
+# LAUNCHER (a list joined with "|", from CMAKE_CROSSCOMPILING_EMULATOR) or the
+# environment's PLAINWRIT_EMULATOR is put in front of the program.
 set(launcher)
-if(DEFINED ENV{PLAINWRIT_EMULATOR} AND NOT "$ENV{PLAINWRIT_EMULATOR}" STREQUAL "")
+if(DEFINED LAUNCHER AND NOT LAUNCHER STREQUAL "")
+  string(REPLACE "|" ";" launcher "${LAUNCHER}")
+elseif(DEFINED ENV{PLAINWRIT_EMULATOR} AND NOT "$ENV{PLAINWRIT_EMULATOR}" STREQUAL "")
   separate_arguments(launcher UNIX_COMMAND "$ENV{PLAINWRIT_EMULATOR}")
 endif()
 

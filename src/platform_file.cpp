@@ -23,8 +23,12 @@ constexpr std::size_t kMaxRequest = 1u << 30;
 
 }  // namespace
 
+// Files are shared for reading, writing and deleting: the program locks
+// nothing, and its own same-file check opens the input a second time.
+
 FileHandle openInputFile(const char* path) {
-    // Without FILE_FLAG_BACKUP_SEMANTICS a directory cannot be opened.
+    // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open (access
+    // denied); the attribute check below covers any system that opens it.
     HANDLE handle = CreateFileA(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return kNoFile;
@@ -37,8 +41,10 @@ FileHandle openInputFile(const char* path) {
     return fromHandle(handle);
 }
 
+// Volume serial number and file index name a file whatever path, case or
+// link leads to it. Devices such as NUL have no index: never the same file.
 bool isSameFile(FileHandle input, const char* path) {
-    HANDLE other = CreateFileA(path, 0, kShareAll, nullptr, OPEN_EXISTING,
+    HANDLE other = CreateFileA(path, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (other == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION a;
@@ -71,6 +77,7 @@ bool writeFileBytes(void* file, const char* data, std::size_t size) {
     while (size > 0) {
         DWORD done = 0;
         const DWORD want = static_cast<DWORD>(size < kMaxRequest ? size : kMaxRequest);
+        // A full disk fails the call (ERROR_DISK_FULL) or writes short.
         if (!WriteFile(handle, data, want, &done, nullptr) || done == 0) return false;
         data += done;
         size -= done;

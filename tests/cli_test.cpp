@@ -2,7 +2,8 @@
 // code and the bytes of the file it writes, for every outcome of a run.
 //
 // PLAINWRIT_PROGRAM names the program to run (default: the one just built);
-// PLAINWRIT_EMULATOR, when set, is a launcher put in front of it.
+// PLAINWRIT_EMULATOR, when set, is a launcher put in front of it;
+// PLAINWRIT_RUN_TIMEOUT is the most seconds one run may take (default 60).
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -103,7 +104,9 @@ protected:
         }
         Outcome outcome;
         int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        const auto deadline =
+            std::chrono::steady_clock::now() +
+            std::chrono::seconds(std::atoi(envOr("PLAINWRIT_RUN_TIMEOUT", "60").c_str()));
         while (::waitpid(child, &status, WNOHANG) == 0) {
             if (std::chrono::steady_clock::now() > deadline) {
                 ::kill(child, SIGKILL);
@@ -166,6 +169,18 @@ TEST_F(Cli, OutputInMissingDirectory) {
     EXPECT_EQ(o.exitCode, 3);
     EXPECT_EQ(o.out, kBanner);
     EXPECT_EQ(o.err, lines({"Could not open file " + output}));
+}
+
+TEST_F(Cli, ArgumentsAreTakenAsGiven) {
+    // Where the program's runtime splits the command line itself, a quoted
+    // blank stays inside the argument and wildcards are not expanded.
+    writeFile(path("in put.html"), "<p>x");
+    Outcome o = run({path("in put.html"), path("out put.txt")});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(readFile(path("out put.txt")), "\r\nx");
+    o = run({path("in*.html"), path("out.txt")});
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_EQ(o.err, lines({"Could not open file " + path("in*.html")}));
 }
 
 TEST_F(Cli, EmptyInputGivesEmptyOutput) { EXPECT_EQ(convert(""), ""); }

@@ -75,7 +75,9 @@ protected:
     }
     void TearDown() override {
         if (!dir_.empty())
-            std::system(("chmod -R u+w '" + dir_ + "'; rm -rf '" + dir_ + "'").c_str());
+            std::system(("chattr -R -i '" + dir_ + "' 2>/dev/null; chmod -R u+w '" + dir_ +
+                         "'; rm -rf '" + dir_ + "'")
+                            .c_str());
     }
 
     std::string path(const std::string& name) const { return dir_ + "/" + name; }

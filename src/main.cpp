@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "markup_filter.h"
 #include "platform_file.h"
@@ -31,23 +32,21 @@ constexpr int kExitCannotOpen = 3;
 constexpr int kExitNotCompleted = 4;
 
 // Every console line is flushed at once; standard output is flushed before
-// anything goes to standard error, so the two interleave in order.
-void say(const char* text) {
-    std::fputs(text, stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+// anything goes to standard error, so the two interleave in order. A console
+// that cannot be written to leaves nobody to tell, so these results are
+// deliberately not looked at.
+void putLine(std::FILE* stream, std::initializer_list<const char*> parts) {
+    for (const char* part : parts) (void)std::fputs(part, stream);
+    (void)std::fputc('\n', stream);
+    (void)std::fflush(stream);
 }
+
+void say(const char* text) { putLine(stdout, {text}); }
 
 void complain(const char* first, const char* second = "", const char* third = "",
               const char* fourth = "", const char* fifth = "") {
-    std::fflush(stdout);
-    std::fputs(first, stderr);
-    std::fputs(second, stderr);
-    std::fputs(third, stderr);
-    std::fputs(fourth, stderr);
-    std::fputs(fifth, stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    (void)std::fflush(stdout);
+    putLine(stderr, {first, second, third, fourth, fifth});
 }
 
 struct Run {

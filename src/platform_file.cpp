@@ -19,7 +19,7 @@ FileHandle fromHandle(HANDLE handle) {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Largest single request: ReadFile and WriteFile take a 32-bit count.
-constexpr std::size_t kMaxRequest = 1u << 30;
+constexpr std::size_t kMaxRequest = std::size_t{1} << 30;
 
 }  // namespace
 
@@ -104,7 +104,7 @@ namespace {
 int toDescriptor(FileHandle file) { return static_cast<int>(file); }
 
 // Keeps each request within what read and write accept in one call.
-constexpr std::size_t kMaxRequest = 1u << 30;
+constexpr std::size_t kMaxRequest = std::size_t{1} << 30;
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -47,6 +49,7 @@ struct Outcome {
     int exitCode = -1;
     std::string out;
     std::string err;
+    long peakKilobytes = 0;  // the most memory the run held at once
 };
 
 const std::string& consoleLineEnd() {
@@ -73,7 +76,9 @@ protected:
     }
     void TearDown() override {
         if (!dir_.empty())
-            std::system(("chmod -R u+w '" + dir_ + "'; rm -rf '" + dir_ + "'").c_str());
+            std::system(("chattr -R -i '" + dir_ + "' 2>/dev/null; chmod -R u+w '" + dir_ +
+                         "'; rm -rf '" + dir_ + "'")
+                            .c_str());
     }
 
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
@@ -104,10 +109,11 @@ protected:
         }
         Outcome outcome;
         int status = 0;
+        struct rusage usage {};
         const auto deadline =
             std::chrono::steady_clock::now() +
             std::chrono::seconds(std::atoi(envOr("PLAINWRIT_RUN_TIMEOUT", "60").c_str()));
-        while (::waitpid(child, &status, WNOHANG) == 0) {
+        while (::wait4(child, &status, WNOHANG, &usage) == 0) {
             if (std::chrono::steady_clock::now() > deadline) {
                 ::kill(child, SIGKILL);
                 ::waitpid(child, &status, 0);
@@ -117,6 +123,7 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        outcome.peakKilobytes = usage.ru_maxrss;
         outcome.out = readFile(outPath);
         outcome.err = readFile(errPath);
         return outcome;
@@ -263,6 +270,160 @@ TEST_F(Cli, BundledSampleGivesItsStoredText) {
     const std::string expected = readFile(sample + ".txt");
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(readFile(path("sample.txt")), expected);
+}
+
+// ---- files a user will meet that are not HTML pages -----------------------
+
+constexpr std::size_t kReadLimit = 3145728;
+
+std::string randomBytes(std::size_t size, unsigned lowest, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<unsigned> byte(lowest, 255);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(byte(rng));
+    return bytes;
+}
+
+// What the program writes is plain text: printable bytes, tabs and CR LF
+// line ends, and without its CRs never longer than the input.
+void expectPlainText(const std::string& file, std::size_t inputSize) {
+    std::size_t lineEnds = 0;
+    for (std::size_t i = 0; i < file.size(); ++i) {
+        const auto b = static_cast<unsigned char>(file[i]);
+        if (b == '\r') {
+            ASSERT_TRUE(i + 1 < file.size() && file[i + 1] == '\n') << "lone CR at " << i;
+            ++lineEnds;
+        } else {
+            ASSERT_TRUE(b >= 0x20 || b == '\n' || b == '\t') << "byte " << int(b) << " at " << i;
+        }
+    }
+    EXPECT_LE(file.size() - lineEnds, inputSize);
+}
+
+TEST_F(Cli, BinaryFilesGivePlainText) {
+    const struct {
+        const char* what;
+        std::string bytes;
+    } rows[] = {
+        {"random bytes", randomBytes(1 << 16, 0, 1)},
+        {"random bytes without NUL", randomBytes(1 << 16, 1, 2)},
+        {"only NUL bytes", std::string(1 << 16, '\0')},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string text = convert(row.bytes);
+        expectPlainText(text, row.bytes.size());
+        if (row.bytes.find_first_not_of('\0') == std::string::npos) {
+            EXPECT_EQ(text, "");
+        }
+    }
+}
+
+// 100 MB files, made sparse so that they cost no disk: only the first
+// delivered bytes are read, and memory stays near twice the read limit.
+TEST_F(Cli, HugeInputIsCutAtTheLimitInBoundedMemory) {
+    const struct {
+        const char* what;
+        std::size_t textBytes;  // 'a' bytes before the hole of NULs
+        std::string expected;
+    } rows[] = {
+        {"all NUL", 0, ""},
+        {"4 MiB of text, then NUL", 4 << 20, std::string(kReadLimit, 'a')},
+    };
+    const std::string input = path("huge.html");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        writeFile(input, std::string(row.textBytes, 'a'));
+        ASSERT_EQ(::truncate(input.c_str(), 100000000), 0);
+        const Outcome o = run({input, path("out.txt")});
+        EXPECT_EQ(o.exitCode, 0);
+        EXPECT_EQ(o.out, kBanner + lines({"Successfully converted"}));
+        EXPECT_EQ(o.err,
+                  lines({"Warning: only the first 3145728 bytes of " + input + " were converted"}));
+        EXPECT_TRUE(readFile(path("out.txt")) == row.expected);
+        // Under an emulator its own memory is counted too.
+        if (envOr("PLAINWRIT_EMULATOR", "").empty()) {
+            EXPECT_LT(o.peakKilobytes, 64 * 1024);
+        }
+    }
+}
+
+TEST_F(Cli, DevicesAsInput) {
+    const struct {
+        const char* device;
+        bool endless;
+    } rows[] = {{"/dev/null", false}, {"/dev/zero", true}};
+    for (const auto& row : rows) {
+        const Outcome o = run({row.device, path("out.txt")});
+        EXPECT_EQ(o.exitCode, 0) << row.device;
+        EXPECT_EQ(o.err, row.endless
+                             ? lines({std::string("Warning: only the first 3145728 bytes of ") +
+                                      row.device + " were converted"})
+                             : "");
+        EXPECT_EQ(readFile(path("out.txt")), "") << row.device;
+    }
+}
+
+TEST_F(Cli, PipeAsInput) {
+    const std::string fifo = path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&fifo] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);  // waits for the program
+        if (fd < 0) return;
+        const std::string html = "<p>through ";
+        ASSERT_EQ(::write(fd, html.data(), html.size()), static_cast<ssize_t>(html.size()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a second, later read
+        ASSERT_EQ(::write(fd, "a pipe", 6), 6);
+        ::close(fd);
+    });
+    const Outcome o = run({fifo, path("out.txt")});
+    // Should the program never open the pipe, this releases the writer.
+    const int unblock = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    writer.join();
+    if (unblock >= 0) ::close(unblock);
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(readFile(path("out.txt")), "\r\nthrough a pipe");
+}
+
+TEST_F(Cli, PathsWithBlanksAndNonAsciiBytes) {
+    const std::string input = path("my page \xC3\xA9t\xE9.html");
+    const std::string output = path("out \xFF\x80 \t.txt");
+    writeFile(input, "<p>caf&eacute;");
+    const Outcome o = run({input, output});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, kBanner + lines({"Successfully converted"}));
+    EXPECT_EQ(readFile(output), "\r\ncaf\xE9");
+}
+
+TEST_F(Cli, OutputThatCannotBeCreated) {
+    writeFile(path("in.html"), "<p>x");
+    writeFile(path("file.txt"), "a file, not a directory");
+    ASSERT_EQ(::mkdir(path("dir").c_str(), 0700), 0);
+    for (const std::string& output : {path("dir"), path("file.txt/out.txt")}) {
+        const Outcome o = run({path("in.html"), output});
+        EXPECT_EQ(o.exitCode, 3) << output;
+        EXPECT_EQ(o.out, kBanner);
+        EXPECT_EQ(o.err, lines({"Could not open file " + output}));
+    }
+    EXPECT_EQ(readFile(path("file.txt")), "a file, not a directory");
+}
+
+TEST_F(Cli, ReadOnlyOutputIsLeftUnchanged) {
+    writeFile(path("in.html"), "<p>x");
+    const std::string output = path("locked.txt");
+    writeFile(output, "keep");
+    // Root writes through permission bits; an immutable file stops even root.
+    const bool root = ::geteuid() == 0;
+    const std::string lock =
+        root ? "chattr +i '" + output + "' 2>/dev/null" : "chmod a-w '" + output + "'";
+    if (std::system(lock.c_str()) != 0) {
+        GTEST_SKIP() << "cannot make a file read-only here";
+    }
+    const Outcome o = run({path("in.html"), output});
+    if (root) std::system(("chattr -i '" + output + "'").c_str());
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_EQ(o.err, lines({"Could not open file " + output}));
+    EXPECT_EQ(readFile(output), "keep");
 }
 
 }  // namespace

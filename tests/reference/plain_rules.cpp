@@ -10,23 +10,26 @@ using Table = std::vector<std::pair<std::string, unsigned char>>;
 
 // Names of the Latin-1 characters 161 to 255, in code order.
 const char* const kLatin1Names[] = {
-    "&iexcl;", "&cent;", "&pound;", "&curren;", "&yen;", "&brvbar;", "&sect;", "&uml;", "&copy;",
-    "&ordf;", "&laquo;", "&not;", "&shy;", "&reg;", "&macr;", "&deg;", "&plusmn;", "&sup2;",
-    "&sup3;", "&acute;", "&micro;", "&para;", "&middot;", "&cedil;", "&sup1;", "&ordm;",
-    "&raquo;", "&frac14;", "&frac12;", "&frac34;", "&iquest;", "&Agrave;", "&Aacute;", "&Acirc;",
-    "&Atilde;", "&Auml;", "&Aring;", "&AElig;", "&Ccedil;", "&Egrave;", "&Eacute;", "&Ecirc;",
-    "&Euml;", "&Igrave;", "&Iacute;", "&Icirc;", "&Iuml;", "&ETH;", "&Ntilde;", "&Ograve;",
-    "&Oacute;", "&Ocirc;", "&Otilde;", "&Ouml;", "&times;", "&Oslash;", "&Ugrave;", "&Uacute;",
-    "&Ucirc;", "&Uuml;", "&Yacute;", "&THORN;", "&szlig;", "&agrave;", "&aacute;", "&acirc;",
-    "&atilde;", "&auml;", "&aring;", "&aelig;", "&ccedil;", "&egrave;", "&eacute;", "&ecirc;",
-    "&euml;", "&igrave;", "&iacute;", "&icirc;", "&iuml;", "&eth;", "&ntilde;", "&ograve;",
-    "&oacute;", "&ocirc;", "&otilde;", "&ouml;", "&divide;", "&oslash;", "&ugrave;", "&uacute;",
-    "&ucirc;", "&uuml;", "&yacute;", "&thorn;", "&yuml;",
+    "&iexcl;",  "&cent;",   "&pound;",  "&curren;", "&yen;",    "&brvbar;", "&sect;",   "&uml;",
+    "&copy;",   "&ordf;",   "&laquo;",  "&not;",    "&shy;",    "&reg;",    "&macr;",   "&deg;",
+    "&plusmn;", "&sup2;",   "&sup3;",   "&acute;",  "&micro;",  "&para;",   "&middot;", "&cedil;",
+    "&sup1;",   "&ordm;",   "&raquo;",  "&frac14;", "&frac12;", "&frac34;", "&iquest;", "&Agrave;",
+    "&Aacute;", "&Acirc;",  "&Atilde;", "&Auml;",   "&Aring;",  "&AElig;",  "&Ccedil;", "&Egrave;",
+    "&Eacute;", "&Ecirc;",  "&Euml;",   "&Igrave;", "&Iacute;", "&Icirc;",  "&Iuml;",   "&ETH;",
+    "&Ntilde;", "&Ograve;", "&Oacute;", "&Ocirc;",  "&Otilde;", "&Ouml;",   "&times;",  "&Oslash;",
+    "&Ugrave;", "&Uacute;", "&Ucirc;",  "&Uuml;",   "&Yacute;", "&THORN;",  "&szlig;",  "&agrave;",
+    "&aacute;", "&acirc;",  "&atilde;", "&auml;",   "&aring;",  "&aelig;",  "&ccedil;", "&egrave;",
+    "&eacute;", "&ecirc;",  "&euml;",   "&igrave;", "&iacute;", "&icirc;",  "&iuml;",   "&eth;",
+    "&ntilde;", "&ograve;", "&oacute;", "&ocirc;",  "&otilde;", "&ouml;",   "&divide;", "&oslash;",
+    "&ugrave;", "&uacute;", "&ucirc;",  "&uuml;",   "&yacute;", "&thorn;",  "&yuml;",
 };
 static_assert(sizeof(kLatin1Names) / sizeof(kLatin1Names[0]) == 95, "codes 161 to 255");
 
 Table buildTable() {
-    Table table = {{"&gt;", 0x3E}, {"&lt;", 0x3C}, {"&amp;", 0x26}, {"&quot;", 0x22},
+    Table table = {{"&gt;", 0x3E},
+                   {"&lt;", 0x3C},
+                   {"&amp;", 0x26},
+                   {"&quot;", 0x22},
                    {"&#160;", 0x20}};  // a plain blank, not 0xA0
     for (int code = 161; code <= 255; ++code)
         table.emplace_back("&#" + std::to_string(code) + ";", static_cast<unsigned char>(code));
@@ -88,32 +91,56 @@ void tagStart(const std::string& in, std::size_t i, FilterState& s) {
     else if (startsWithFolded(in, i, "</table", 7))
         s.inTable = false;
 
-    if (startsWithFolded(in, i, "<script", 6)) { s.inScript = true; return; }
-    if (startsWithFolded(in, i, "</script", 7)) { s.inScript = false; return; }
-    if (startsWithFolded(in, i, "<tr", 3)) { s.out += '\n'; return; }
-    if (startsWithFolded(in, i, "<td", 3)) { s.out += '\t'; return; }
+    if (startsWithFolded(in, i, "<script", 6)) {
+        s.inScript = true;
+        return;
+    }
+    if (startsWithFolded(in, i, "</script", 7)) {
+        s.inScript = false;
+        return;
+    }
+    if (startsWithFolded(in, i, "<tr", 3)) {
+        s.out += '\n';
+        return;
+    }
+    if (startsWithFolded(in, i, "<td", 3)) {
+        s.out += '\t';
+        return;
+    }
     if (s.inTable) return;
-    if (startsWithFolded(in, i, "<br", 3)) { s.out += '\n'; return; }
-    if (startsWithFolded(in, i, "<hr", 3)) { s.out += '\n'; return; }
-    if (startsWithFolded(in, i, "<p", 2)) { s.out += '\n'; return; }
-    if (startsWithFolded(in, i, "</title", 7)) { s.out += '\n'; return; }
+    if (startsWithFolded(in, i, "<br", 3)) {
+        s.out += '\n';
+        return;
+    }
+    if (startsWithFolded(in, i, "<hr", 3)) {
+        s.out += '\n';
+        return;
+    }
+    if (startsWithFolded(in, i, "<p", 2)) {
+        s.out += '\n';
+        return;
+    }
+    if (startsWithFolded(in, i, "</title", 7)) {
+        s.out += '\n';
+        return;
+    }
 }
 
 // Rules 1 to 8 for the byte at `i`; the first rule that applies is taken.
 void filterByte(const std::string& in, std::size_t i, FilterState& s) {
     const unsigned char b = static_cast<unsigned char>(in[i]);
-    if (s.inTag) {                                   // rule 1
+    if (s.inTag) {  // rule 1
         if (b == '>') s.inTag = false;
         return;
     }
-    if (b < 0x20) return;                            // rule 2
-    if (b == '<') {                                  // rule 3
+    if (b < 0x20) return;  // rule 2
+    if (b == '<') {        // rule 3
         s.inTag = true;
         tagStart(in, i, s);
         return;
     }
-    if (s.inScript) return;                          // rule 4
-    if (s.atStart) {                                 // rule 5
+    if (s.inScript) return;  // rule 4
+    if (s.atStart) {         // rule 5
         if (isWhite(b)) return;
         s.out += static_cast<char>(b);
         s.atStart = false;
@@ -123,8 +150,8 @@ void filterByte(const std::string& in, std::size_t i, FilterState& s) {
     if (isWhite(b) && isWhite(static_cast<unsigned char>(s.out.back()))) return;  // rule 6
     const unsigned char before = static_cast<unsigned char>(in[i - 1]);
     const unsigned char after = i + 1 < in.size() ? static_cast<unsigned char>(in[i + 1]) : 0;
-    if (isWhite(b) && isDigit(before) && isDigit(after)) return;                  // rule 7
-    s.out += static_cast<char>(b);                   // rule 8
+    if (isWhite(b) && isDigit(before) && isDigit(after)) return;  // rule 7
+    s.out += static_cast<char>(b);                                // rule 8
 }
 
 }  // namespace

@@ -1,0 +1,38 @@
+// Fuzz target: the markup filter (and with it the entity decoder) on any
+// bytes. The input sits at the very end of an allocation of exactly its
+// length plus the terminator, so a read past the terminator is caught; the
+// output buffer has exactly the room the interface promises. The result must
+// be terminated, no longer than the input, free of control bytes other than
+// line feed and tab, and equal to the plain model.
+#include <memory>
+
+#include "fuzz_check.h"
+#include "markup_filter.h"
+#include "reference/plain_rules.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text = textOf(data, size);
+    const std::size_t n = text.size();
+    std::unique_ptr<char[]> in(new char[n + 1]);
+    std::memcpy(in.get(), text.data(), n);
+    in[n] = '\0';
+    std::unique_ptr<char[]> out(new char[n + 1]);
+    std::memset(out.get(), 'U', n + 1);
+
+    const std::size_t length = filterMarkup(in.get(), n, out.get());
+    require(length <= n, "output longer than input");
+    require(out[length] == '\0', "output not terminated at the returned length");
+    require(std::strlen(out.get()) == length, "NUL inside the output");
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(out[i]);
+        require(b >= 0x20 || b == '\n' || b == '\t', "control byte in the output");
+    }
+    require(std::string(out.get(), length) == plain::filter(text), "differs from the plain model");
+    require(std::memcmp(in.get(), text.data(), n) == 0, "input was changed");
+
+    // The form without a length must give the same text.
+    std::unique_ptr<char[]> again(new char[n + 1]);
+    filterMarkup(in.get(), again.get());
+    require(std::strcmp(again.get(), out.get()) == 0, "the two forms differ");
+    return 0;
+}

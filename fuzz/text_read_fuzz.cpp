@@ -1,0 +1,62 @@
+// Fuzz target: text-mode reading against the plain model. The first bytes
+// choose the read limit (small, so that it is reached often), whether a CR is
+// put exactly where the limit falls, and the sizes of the pieces the raw
+// source hands out; the rest is the file. The buffer has exactly limit + 1
+// bytes, and the source writes only as much as it is asked for.
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "reference/plain_rules.h"
+#include "text_mode.h"
+
+namespace {
+
+struct PieceSource {
+    const std::string& raw;
+    const std::vector<std::size_t>& pieces;  // 0: as much as asked
+    std::size_t pos = 0;
+    std::size_t calls = 0;
+};
+
+std::ptrdiff_t readPiece(void* source, char* buffer, std::size_t capacity) {
+    PieceSource& s = *static_cast<PieceSource*>(source);
+    require(capacity > 0, "a read of no bytes");
+    std::size_t n = std::min(capacity, s.raw.size() - s.pos);
+    const std::size_t piece = s.pieces[s.calls++ % s.pieces.size()];
+    if (piece != 0) n = std::min(n, piece);
+    std::memcpy(buffer, s.raw.data() + s.pos, n);
+    s.pos += n;
+    return static_cast<std::ptrdiff_t>(n);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    const std::size_t limit = data[0] % 64;
+    const unsigned flags = data[1];
+    std::vector<std::size_t> pieces;
+    std::size_t at = 2;
+    for (; at < size && at < 6; ++at) pieces.push_back(data[at] % 9);
+    if (pieces.empty()) pieces.push_back(0);
+    std::string raw(reinterpret_cast<const char*>(data) + at, size - at);
+    // A CR as the last byte that fits, or as the first that does not.
+    if ((flags & 1) != 0 && limit > 0 && limit - 1 < raw.size()) raw[limit - 1] = '\r';
+    if ((flags & 2) != 0 && limit < raw.size()) raw[limit] = '\r';
+
+    std::unique_ptr<char[]> buffer(new char[limit + 1]);
+    std::memset(buffer.get(), 'U', limit + 1);
+    PieceSource source{raw, pieces};
+    const TextReadResult got = readTextMode(readPiece, &source, buffer.get(), limit);
+    const plain::TextRead expected = plain::readText(raw, limit);
+
+    require(!got.failed, "a read error where there was none");
+    require(got.size <= limit, "more than the limit delivered");
+    require(buffer[got.size] == '\0', "buffer[size] is not NUL");
+    require(std::string(buffer.get(), got.size) == expected.delivered,
+            "delivered bytes differ from the plain model");
+    require(got.truncated == expected.truncated, "truncation differs from the plain model");
+    return 0;
+}

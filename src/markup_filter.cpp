@@ -1,13 +1,17 @@
 // Markup filter. The pass is a small state machine over the input:
-//   inside a tag      -> jump to the next ">" (memchr);
+//   inside a tag      -> jump to the next ">" (a word-wide look, then memchr);
 //   inside a script   -> jump to the next "<";
-//   before any text   -> drop blanks and control bytes;
-//   ordinary text     -> copy runs of plain bytes eight at a time and stop
-//                        only at a blank, a control byte or a "<".
+//   before any text,
+//   after whitespace  -> skip blanks and control bytes in a tight loop;
+//   ordinary text     -> copy runs of plain bytes eight at a time; a blank
+//                        inside a run is decided on the spot and the run
+//                        goes on, so the common "word word" costs no exit.
+// At a "<" only the prefixes whose second byte matches are compared.
 // Every rule is still decided per byte at those stops, so the fast paths
 // give the same result as looking at each byte in turn.
 #include "markup_filter.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -66,25 +70,50 @@ inline bool startsWith(const unsigned char* at, const unsigned char* end, const 
     return true;
 }
 
+// Which prefixes a tag can match, by the byte after its "<": one bit per row
+// of kTagEffects, then the two table prefixes. Most tags ("<b", "<a", "</a",
+// "<div"...) get no bit at all and cost one table look.
+constexpr std::size_t kRowCount = sizeof(kTagEffects) / sizeof(kTagEffects[0]);
+constexpr unsigned kTableStartBit = 1u << kRowCount;
+constexpr unsigned kTableEndBit = 1u << (kRowCount + 1);
+
+constexpr void markSecondByte(std::array<unsigned, 256>& bits, const TagPrefix& prefix,
+                              unsigned bit) {
+    const auto second = static_cast<unsigned char>(prefix.text[1]);
+    bits[second] |= bit;
+    if (second >= 'a' && second <= 'z') bits[second - ('a' - 'A')] |= bit;
+}
+
+constexpr std::array<unsigned, 256> buildCandidates() {
+    std::array<unsigned, 256> bits{};
+    for (std::size_t i = 0; i < kRowCount; ++i) markSecondByte(bits, kTagEffects[i], 1u << i);
+    markSecondByte(bits, kTableStart, kTableStartBit);
+    markSecondByte(bits, kTableEnd, kTableEndBit);
+    return bits;
+}
+
+constexpr std::array<unsigned, 256> kCandidates = buildCandidates();
+static_assert(kCandidates[0] == 0, "a \"<\" at the very end matches nothing");
+
 struct FilterState {
     bool inScript = false;
     bool inTable = false;
     bool atStart = true;
 };
 
-// Handles the tag that starts at the "<" at `at`: updates the table and
-// script states, appends the tag's line feed or tab, and returns the position
-// after the tag's ">" (or `end` when the tag never closes).
-inline const unsigned char* takeTag(const unsigned char* at, const unsigned char* end,
-                                    unsigned char*& out, FilterState& state) {
-    if (startsWith(at, end, kTableStart)) {
+// The table state first, then the first effect row that matches, exactly as
+// if every row were tried in order: rows left out cannot match.
+inline void applyTagPrefixes(const unsigned char* at, const unsigned char* end, unsigned candidates,
+                             unsigned char*& out, FilterState& state) {
+    if ((candidates & kTableStartBit) != 0 && startsWith(at, end, kTableStart)) {
         state.inTable = true;
-    } else if (startsWith(at, end, kTableEnd)) {
+    } else if ((candidates & kTableEndBit) != 0 && startsWith(at, end, kTableEnd)) {
         state.inTable = false;
     }
-    for (const TagPrefix& row : kTagEffects) {
+    for (std::size_t i = 0; i < kRowCount; ++i) {
+        const TagPrefix& row = kTagEffects[i];
         if (row.outsideTableOnly && state.inTable) break;
-        if (!startsWith(at, end, row)) continue;
+        if ((candidates & (1u << i)) == 0 || !startsWith(at, end, row)) continue;
         switch (row.effect) {
             case TagEffect::kStartScript: state.inScript = true; break;
             case TagEffect::kEndScript: state.inScript = false; break;
@@ -93,20 +122,29 @@ inline const unsigned char* takeTag(const unsigned char* at, const unsigned char
         }
         break;
     }
-    const auto* close = static_cast<const unsigned char*>(
-        std::memchr(at + 1, kTagClose, static_cast<std::size_t>(end - at - 1)));
-    return close ? close + 1 : end;
 }
 
-// Eight bytes at a time: flags every byte that is a control byte, a blank or
-// a "<" (the bytes that end a run of plain text). The lowest flag is exact.
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+
+inline std::uint64_t loadWord(const unsigned char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, 8);
+    return word;
+}
+
+// Flags the bytes of `word` equal to `b`. The lowest flag is exact; the ones
+// above it may not be, so only the lowest is ever used.
+inline std::uint64_t equalMask(std::uint64_t word, unsigned char b) {
+    const std::uint64_t x = word ^ (kOnes * b);
+    return (x - kOnes) & ~x & kHighs;
+}
+
+// Flags every byte that is a control byte, a blank or a "<" (the bytes that
+// end a run of plain text). The lowest flag is exact.
 inline std::uint64_t runStopMask(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
     const std::uint64_t belowBang = (word - kOnes * 0x21) & ~word & kHighs;
-    const std::uint64_t opens = word ^ (kOnes * kTagOpen);
-    const std::uint64_t isOpen = (opens - kOnes) & ~opens & kHighs;
-    return belowBang | isOpen;
+    return belowBang | equalMask(word, kTagOpen);
 }
 
 inline std::size_t firstFlaggedByte(std::uint64_t mask) {
@@ -124,27 +162,73 @@ inline std::size_t firstFlaggedByte(std::uint64_t mask) {
 #endif
 }
 
+// The position after the ">" that closes the tag opened at `at`, or `end`.
+// Most tags are short: one word-wide look finds their ">" without a call.
+inline const unsigned char* skipTag(const unsigned char* at, const unsigned char* end) {
+    const unsigned char* from = at + 1;
+    if (end - from >= 8) {
+        const std::uint64_t closes = equalMask(loadWord(from), kTagClose);
+        if (closes != 0) return from + firstFlaggedByte(closes) + 1;
+        from += 8;
+    }
+    const auto* close = static_cast<const unsigned char*>(
+        std::memchr(from, kTagClose, static_cast<std::size_t>(end - from)));
+    return close ? close + 1 : end;
+}
+
+// Handles the tag that starts at the "<" at `at` and returns the position
+// after its ">". at[1] is at worst the terminator, which has no candidates.
+inline const unsigned char* takeTag(const unsigned char* at, const unsigned char* end,
+                                    unsigned char*& out, FilterState& state) {
+    const unsigned candidates = kCandidates[at[1]];
+    if (candidates != 0) applyTagPrefixes(at, end, candidates, out, state);
+    return skipTag(at, end);
+}
+
 inline bool isRunByte(unsigned char b) { return b > kBlank && b != kTagOpen; }
 
-// Copies plain text bytes up to the next byte that needs a rule. The eight-byte
-// stores may write past the run, but never past the part of the output that
-// the input read so far could fill, because the output never runs ahead of it.
+// Copies plain text from `in`, which must be a plain byte, up to the next
+// byte that needs the main loop. A blank whose input neighbour before it is a
+// plain byte copied in this run (so the last byte written is not whitespace)
+// is decided here: dropped between two digits, kept otherwise. The
+// eight-byte stores may write past the run, but never past the part of the
+// output that the input read so far could fill: the output never runs ahead.
 inline void copyRun(const unsigned char*& in, const unsigned char* end, unsigned char*& out) {
-    while (end - in >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, in, 8);
-        std::memcpy(out, &word, 8);
-        const std::uint64_t stops = runStopMask(word);
-        if (stops != 0) {
-            const std::size_t n = firstFlaggedByte(stops);
-            in += n;
-            out += n;
+    for (;;) {
+        if (end - in < 8) {
+            while (in < end && isRunByte(*in)) *out++ = *in++;
             return;
         }
-        in += 8;
-        out += 8;
+        const std::uint64_t word = loadWord(in);
+        std::memcpy(out, &word, 8);
+        const std::uint64_t stops = runStopMask(word);
+        if (stops == 0) {
+            in += 8;
+            out += 8;
+            continue;
+        }
+        const std::size_t n = firstFlaggedByte(stops);
+        in += n;
+        out += n;
+        // n == 0 only right after a blank decided here: then in[-1] is that
+        // blank and the main loop takes over.
+        const unsigned char before = in[-1];
+        if (*in != kBlank || !isRunByte(before)) return;
+        if (isDigit(before) && isDigit(in[1])) {
+            ++in;  // in[1] is a digit, so the run goes on from a plain byte
+            continue;
+        }
+        *out++ = kBlank;
+        ++in;
+        if (in == end || !isRunByte(*in)) return;
     }
-    while (in < end && isRunByte(*in)) *out++ = *in++;
+}
+
+// Blanks and control bytes that would all be dropped: before any text, or
+// while the last byte written is whitespace.
+inline const unsigned char* skipDropped(const unsigned char* in, const unsigned char* end) {
+    while (in < end && *in <= kBlank) ++in;
+    return in;
 }
 
 }  // namespace
@@ -167,17 +251,21 @@ std::size_t filterMarkup(const char* input, std::size_t length, char* output) {
                 std::memchr(in, kTagOpen, static_cast<std::size_t>(end - in)));
             in = open ? open : end;
         } else if (state.atStart) {
-            if (b != kBlank) {
-                *out++ = b;
-                state.atStart = false;
+            if (b == kBlank) {
+                in = skipDropped(in, end);
+                continue;
             }
+            *out++ = b;
+            state.atStart = false;
             ++in;
         } else if (b == kBlank) {
             // A text byte was written before, so in[-1] is inside the input;
             // in[1] is at worst the terminator.
-            const bool afterWhitespace = isWrittenWhitespace(out[-1]);
-            const bool betweenDigits = isDigit(in[-1]) && isDigit(in[1]);
-            if (!afterWhitespace && !betweenDigits) *out++ = kBlank;
+            if (isWrittenWhitespace(out[-1])) {
+                in = skipDropped(in, end);
+                continue;
+            }
+            if (!(isDigit(in[-1]) && isDigit(in[1]))) *out++ = kBlank;
             ++in;
         } else {
             copyRun(in, end, out);

@@ -48,7 +48,7 @@ const char* const kScript =
     "<script type=\"text/javascript\">\n"
     "  var items = document.querySelectorAll(\"td.n\");\n"
     "  for (var i = 0; i < items.length; i++) {\n"
-    "    if (items[i].value > 10 && items[i].value < 100) { items[i].className = \"mid\"; }\n"
+    "    if (items[i].value > 10) { items[i].className = \"big\"; }\n"
     "  }\n"
     "</script>\n";
 

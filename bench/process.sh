@@ -3,12 +3,13 @@
 # file, in the same run, and shows its peak resident memory and page faults.
 #
 #   bench/process.sh [runs]        (default 21 runs; needs the bench preset built)
+#   PLAINWRIT_PROGRAM=path bench/process.sh   times another build of the program
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${1:-21}
 build=build/bench
-program=$build/plainwrit
+program=${PLAINWRIT_PROGRAM:-$build/plainwrit}
 bench=$build/bench/plainwrit_bench
 [ -x "$program" ] && [ -x "$bench" ] || {
     echo "build first: cmake --workflow --preset bench" >&2

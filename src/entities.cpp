@@ -1,12 +1,14 @@
 // Entity decoder. The table below is the data of record; a small open-address
 // hash index over it is built at compile time, so finding the row for an "&"
-// costs a short scan to the ";" and one or two key comparisons, never a walk
-// over all 196 names.
+// costs one word-wide look for the ";" and one or two key comparisons, never a
+// walk over all 196 names.
 #include "entities.h"
 
 #include <array>
 #include <cstdint>
 #include <cstring>
+
+#include "byte_words.h"
 
 extern constexpr EntityEntry kEntityTable[kEntityCount] = {
 #include "entity_table.inc"
@@ -85,24 +87,39 @@ constexpr bool tableIsWellFormed() {
 }
 static_assert(tableIsWellFormed(), "every name is & + 2..6 bytes + ;");
 
+inline std::size_t findInIndex(std::uint64_t key, std::size_t count, unsigned char* code) {
+    for (std::size_t slot = slotOf(key); kIndex.keys[slot] != 0; slot = (slot + 1) % kIndexSize) {
+        if (kIndex.keys[slot] == key) {
+            *code = kIndex.codes[slot];
+            return count + 2;
+        }
+    }
+    return 0;
+}
+
 // `at` points to an "&" before `end` (the terminator). Returns the length of
 // the reference found there and its code, or 0 when the table has none.
 inline std::size_t matchReference(const unsigned char* at, const unsigned char* end,
                                   unsigned char* code) {
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // With eight bytes after the "&" in reach (the terminator at worst), one
+    // word finds the ";" and, masked to the bytes before it, is the key.
+    if (end - at >= 8) {
+        const std::uint64_t word = byte_words::load(at + 1);
+        const std::uint64_t semicolons = byte_words::equal(word, ';');
+        if (semicolons == 0) return 0;
+        const std::size_t count = byte_words::firstFlagged(semicolons);
+        if (count < kMinKeyBytes || count > kMaxKeyBytes) return 0;
+        const std::uint64_t packed = word & ((std::uint64_t{1} << (8 * count)) - 1);
+        return findInIndex(packed | (static_cast<std::uint64_t>(count) << 56), count, code);
+    }
+#endif
     std::uint64_t packed = 0;
     std::size_t count = 0;
     for (const unsigned char* p = at + 1; p < end; ++p, ++count) {
         if (*p == ';') {
             if (count < kMinKeyBytes) return 0;
-            const std::uint64_t key = packed | (static_cast<std::uint64_t>(count) << 56);
-            for (std::size_t slot = slotOf(key); kIndex.keys[slot] != 0;
-                 slot = (slot + 1) % kIndexSize) {
-                if (kIndex.keys[slot] == key) {
-                    *code = kIndex.codes[slot];
-                    return count + 2;
-                }
-            }
-            return 0;
+            return findInIndex(packed | (static_cast<std::uint64_t>(count) << 56), count, code);
         }
         if (count == kMaxKeyBytes) return 0;
         packed |= static_cast<std::uint64_t>(*p) << (8 * count);
@@ -132,6 +149,7 @@ std::size_t decodeEntities(char* text, std::size_t length) {
             *write++ = '&';
             ++read;
         }
+        if (*read == '&') continue;  // reference after reference; *end is the NUL
         const auto* next = static_cast<const unsigned char*>(
             std::memchr(read, '&', static_cast<std::size_t>(end - read)));
         const std::size_t plain = static_cast<std::size_t>((next ? next : end) - read);

@@ -6,6 +6,7 @@
 // an exit code (0 converted, 2 wrong arguments, 3 a file cannot be opened,
 // 4 the files were opened but the conversion could not be completed).
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -100,7 +101,13 @@ int convert(Run& run) {
         return kExitCannotOpen;
     }
 
-    run.inputBuffer = obtainBuffer(kReadLimit + 1);
+    // The buffer always has room for the limit; the file's size only says how
+    // much of it is likely touched.
+    const std::uint64_t sizeHint = fileSizeHint(run.input);
+    const std::size_t expectedInput =
+        (sizeHint == 0 || sizeHint > kReadLimit ? kReadLimit : static_cast<std::size_t>(sizeHint)) +
+        1;
+    run.inputBuffer = obtainBuffer(kReadLimit + 1, expectedInput);
     if (run.inputBuffer == nullptr) {
         return endIncomplete(run, "Not enough memory to convert ", run.inputPath);
     }
@@ -113,7 +120,7 @@ int convert(Run& run) {
     }
 
     run.outputCapacity = read.size + 1;
-    run.outputBuffer = obtainBuffer(run.outputCapacity);
+    run.outputBuffer = obtainBuffer(run.outputCapacity, run.outputCapacity);
     if (run.outputBuffer == nullptr) {
         return endIncomplete(run, "Not enough memory to convert ", run.inputPath);
     }

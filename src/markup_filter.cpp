@@ -1,16 +1,21 @@
 // Markup filter. The pass is a small state machine over the input:
-//   inside a tag      -> jump to the next ">" (memchr);
+//   inside a tag      -> jump to the next ">" (a word-wide look, then memchr);
 //   inside a script   -> jump to the next "<";
-//   before any text   -> drop blanks and control bytes;
-//   ordinary text     -> copy runs of plain bytes eight at a time and stop
-//                        only at a blank, a control byte or a "<".
+//   before any text,
+//   after whitespace  -> skip blanks and control bytes in a tight loop;
+//   ordinary text     -> copy runs of plain bytes eight at a time; a blank
+//                        inside a run is decided on the spot and the run
+//                        goes on, so the common "word word" costs no exit.
+// At a "<" only the prefixes whose second and third bytes match are compared.
 // Every rule is still decided per byte at those stops, so the fast paths
 // give the same result as looking at each byte in turn.
 #include "markup_filter.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 
+#include "byte_words.h"
 #include "entities.h"
 
 namespace {
@@ -66,24 +71,84 @@ inline bool startsWith(const unsigned char* at, const unsigned char* end, const 
     return true;
 }
 
+// Which prefixes a tag can match, by its second and by its third byte: one
+// bit per row of kTagEffects, then the two table prefixes. A prefix shorter
+// than the byte's position does not look at it and is in every entry. Most
+// tags ("<b", "<a", "</a", "</b", "<div"...) are left with no bit and cost two
+// table looks.
+constexpr std::size_t kRowCount = sizeof(kTagEffects) / sizeof(kTagEffects[0]);
+constexpr unsigned kTableStartBit = 1u << kRowCount;
+constexpr unsigned kTableEndBit = 1u << (kRowCount + 1);
+
+using CandidateTable = std::array<unsigned, 256>;
+
+constexpr void markByte(CandidateTable& bits, const TagPrefix& prefix, std::size_t position,
+                        unsigned bit) {
+    if (prefix.length <= position) {
+        for (unsigned& entry : bits) entry |= bit;
+        return;
+    }
+    const auto b = static_cast<unsigned char>(prefix.text[position]);
+    bits[b] |= bit;
+    if (b >= 'a' && b <= 'z') bits[b - ('a' - 'A')] |= bit;
+}
+
+constexpr CandidateTable buildCandidates(std::size_t position) {
+    CandidateTable bits{};
+    for (std::size_t i = 0; i < kRowCount; ++i) markByte(bits, kTagEffects[i], position, 1u << i);
+    markByte(bits, kTableStart, position, kTableStartBit);
+    markByte(bits, kTableEnd, position, kTableEndBit);
+    return bits;
+}
+
+constexpr CandidateTable kBySecondByte = buildCandidates(1);
+constexpr CandidateTable kByThirdByte = buildCandidates(2);
+static_assert(kBySecondByte[0] == 0, "a \"<\" at the very end matches nothing");
+
 struct FilterState {
     bool inScript = false;
     bool inTable = false;
     bool atStart = true;
 };
 
-// Handles the tag that starts at the "<" at `at`: updates the table and
-// script states, appends the tag's line feed or tab, and returns the position
-// after the tag's ">" (or `end` when the tag never closes).
-inline const unsigned char* takeTag(const unsigned char* at, const unsigned char* end,
-                                    unsigned char*& out, FilterState& state) {
-    if (startsWith(at, end, kTableStart)) {
+constexpr unsigned rowsBefore(std::size_t end) {
+    return end == 0 ? 0 : rowsBefore(end - 1) | 1u << (end - 1);
+}
+
+// The rows tried inside a table: those before the first row that applies
+// only outside one.
+constexpr unsigned inTableRows() {
+    std::size_t n = 0;
+    while (n < kRowCount && !kTagEffects[n].outsideTableOnly) ++n;
+    return rowsBefore(n);
+}
+constexpr unsigned kInTableRows = inTableRows();
+
+inline std::size_t lowestBit(unsigned bits) {
+#if defined(__GNUC__)
+    return static_cast<std::size_t>(__builtin_ctz(bits));
+#else
+    std::size_t n = 0;
+    while ((bits & 1u) == 0) {
+        bits >>= 1;
+        ++n;
+    }
+    return n;
+#endif
+}
+
+// The table state first, then the first effect row that matches, exactly as
+// if every row were tried in order: rows left out cannot match.
+inline void applyTagPrefixes(const unsigned char* at, const unsigned char* end, unsigned candidates,
+                             unsigned char*& out, FilterState& state) {
+    if ((candidates & kTableStartBit) != 0 && startsWith(at, end, kTableStart)) {
         state.inTable = true;
-    } else if (startsWith(at, end, kTableEnd)) {
+    } else if ((candidates & kTableEndBit) != 0 && startsWith(at, end, kTableEnd)) {
         state.inTable = false;
     }
-    for (const TagPrefix& row : kTagEffects) {
-        if (row.outsideTableOnly && state.inTable) break;
+    unsigned rows = candidates & (state.inTable ? kInTableRows : rowsBefore(kRowCount));
+    for (; rows != 0; rows &= rows - 1) {
+        const TagPrefix& row = kTagEffects[lowestBit(rows)];
         if (!startsWith(at, end, row)) continue;
         switch (row.effect) {
             case TagEffect::kStartScript: state.inScript = true; break;
@@ -91,60 +156,97 @@ inline const unsigned char* takeTag(const unsigned char* at, const unsigned char
             case TagEffect::kLineFeed: *out++ = '\n'; break;
             case TagEffect::kTab: *out++ = '\t'; break;
         }
-        break;
+        return;
+    }
+}
+
+// The position after the ">" that closes the tag opened at `at`, or `end`.
+// Most tags are short: one word-wide look finds their ">" without a call.
+inline const unsigned char* skipTag(const unsigned char* at, const unsigned char* end) {
+    const unsigned char* from = at + 1;
+    if (end - from >= 8) {
+        const std::uint64_t closes = byte_words::equal(byte_words::load(from), kTagClose);
+        if (closes != 0) return from + byte_words::firstFlagged(closes) + 1;
+        from += 8;
     }
     const auto* close = static_cast<const unsigned char*>(
-        std::memchr(at + 1, kTagClose, static_cast<std::size_t>(end - at - 1)));
+        std::memchr(from, kTagClose, static_cast<std::size_t>(end - from)));
     return close ? close + 1 : end;
 }
 
-// Eight bytes at a time: flags every byte that is a control byte, a blank or
-// a "<" (the bytes that end a run of plain text). The lowest flag is exact.
-inline std::uint64_t runStopMask(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-    const std::uint64_t belowBang = (word - kOnes * 0x21) & ~word & kHighs;
-    const std::uint64_t opens = word ^ (kOnes * kTagOpen);
-    const std::uint64_t isOpen = (opens - kOnes) & ~opens & kHighs;
-    return belowBang | isOpen;
-}
-
-inline std::size_t firstFlaggedByte(std::uint64_t mask) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    return static_cast<std::size_t>(__builtin_clzll(mask)) / 8;
-#elif defined(__GNUC__)
-    return static_cast<std::size_t>(__builtin_ctzll(mask)) / 8;
-#else
-    std::size_t n = 0;
-    while ((mask & 0xFF) == 0) {
-        mask >>= 8;
-        ++n;
+// Handles the tag that starts at the "<" at `at` and returns the position
+// after its ">". at[1] is at worst the terminator, which has no candidates.
+inline const unsigned char* takeTag(const unsigned char* at, const unsigned char* end,
+                                    unsigned char*& out, FilterState& state) {
+    unsigned candidates = kBySecondByte[at[1]];
+    if (candidates != 0) {
+        candidates &= kByThirdByte[at[2]];  // at[1] is not the terminator: at[2] can be read
+        if (candidates != 0) applyTagPrefixes(at, end, candidates, out, state);
     }
-    return n;
-#endif
+    return skipTag(at, end);
 }
 
 inline bool isRunByte(unsigned char b) { return b > kBlank && b != kTagOpen; }
 
-// Copies plain text bytes up to the next byte that needs a rule. The eight-byte
-// stores may write past the run, but never past the part of the output that
-// the input read so far could fill, because the output never runs ahead of it.
+// Flags, in a word of text, the bytes the copy must stop at: control bytes,
+// "<", and blanks whose input byte before is a digit or a blank
+// (`beforeIsDigitOrBlank` tells it for the first byte). Any other blank comes
+// after a plain byte that was written, so it is simply kept.
+inline std::uint64_t runStops(std::uint64_t word, bool beforeIsDigitOrBlank) {
+    using namespace byte_words;
+    const std::uint64_t blanks = equal(word, kBlank);
+    const std::uint64_t watched = toNextByte(digits(word) | blanks, beforeIsDigitOrBlank);
+    return below(word, kFirstNonControl) | equal(word, kTagOpen) | (blanks & watched);
+}
+
+// Copies plain text from `in`, which must be a plain byte, up to the next
+// byte that needs the main loop. A blank after a plain byte of this run is
+// decided here, as the main loop would: kept after a non-digit, dropped
+// between two digits, and a blank after a kept blank goes back to the main
+// loop. The eight-byte stores may write past the run, but never past the
+// part of the output that the input read so far could fill: the output never
+// runs ahead of the input.
 inline void copyRun(const unsigned char*& in, const unsigned char* end, unsigned char*& out) {
-    while (end - in >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, in, 8);
-        std::memcpy(out, &word, 8);
-        const std::uint64_t stops = runStopMask(word);
-        if (stops != 0) {
-            const std::size_t n = firstFlaggedByte(stops);
-            in += n;
-            out += n;
+    for (;;) {
+        if (end - in < 8) {
+            while (in < end && isRunByte(*in)) *out++ = *in++;
             return;
         }
-        in += 8;
-        out += 8;
+        const std::uint64_t word = byte_words::load(in);
+        byte_words::store(out, word);
+        const unsigned char last = in[-1];  // a text byte was written, so in > input
+        const std::uint64_t stops = runStops(word, isDigit(last) || last == kBlank);
+        if (stops == 0) {
+            in += 8;
+            out += 8;
+            continue;
+        }
+        const std::size_t n = byte_words::firstFlagged(stops);
+        in += n;
+        out += n;
+        // At n == 0 (only right after a blank decided here) in[-1] is that
+        // blank; otherwise it is a byte of this run.
+        if (*in != kBlank || in[-1] == kBlank) return;
+        // A blank after a digit: dropped when a digit follows (in[1] is at
+        // worst the terminator); then whole runs of "digit blank digit" go
+        // two bytes a step.
+        ++in;
+        if (!isDigit(*in)) {
+            *out++ = kBlank;
+            continue;
+        }
+        while (in[1] == kBlank && isDigit(in[2])) {
+            *out++ = *in;
+            in += 2;
+        }
     }
-    while (in < end && isRunByte(*in)) *out++ = *in++;
+}
+
+// Blanks and control bytes that would all be dropped: before any text, or
+// while the last byte written is whitespace.
+inline const unsigned char* skipDropped(const unsigned char* in, const unsigned char* end) {
+    while (in < end && *in <= kBlank) ++in;
+    return in;
 }
 
 }  // namespace
@@ -167,17 +269,21 @@ std::size_t filterMarkup(const char* input, std::size_t length, char* output) {
                 std::memchr(in, kTagOpen, static_cast<std::size_t>(end - in)));
             in = open ? open : end;
         } else if (state.atStart) {
-            if (b != kBlank) {
-                *out++ = b;
-                state.atStart = false;
+            if (b == kBlank) {
+                in = skipDropped(in, end);
+                continue;
             }
+            *out++ = b;
+            state.atStart = false;
             ++in;
         } else if (b == kBlank) {
             // A text byte was written before, so in[-1] is inside the input;
             // in[1] is at worst the terminator.
-            const bool afterWhitespace = isWrittenWhitespace(out[-1]);
-            const bool betweenDigits = isDigit(in[-1]) && isDigit(in[1]);
-            if (!afterWhitespace && !betweenDigits) *out++ = kBlank;
+            if (isWrittenWhitespace(out[-1])) {
+                in = skipDropped(in, end);
+                continue;
+            }
+            if (!(isDigit(in[-1]) && isDigit(in[1]))) *out++ = kBlank;
             ++in;
         } else {
             copyRun(in, end, out);

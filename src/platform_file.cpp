@@ -87,13 +87,24 @@ bool writeFileBytes(void* file, const char* data, std::size_t size) {
 
 bool closeFile(FileHandle file) { return CloseHandle(toHandle(file)) != 0; }
 
-char* obtainBuffer(std::size_t size) { return static_cast<char*>(std::malloc(size)); }
+std::uint64_t fileSizeHint(FileHandle file) {
+    LARGE_INTEGER size;
+    if (GetFileType(toHandle(file)) != FILE_TYPE_DISK || !GetFileSizeEx(toHandle(file), &size)) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+char* obtainBuffer(std::size_t size, std::size_t /*expectedUse*/) {
+    return static_cast<char*>(std::malloc(size));
+}
 
 void releaseBuffer(char* buffer, std::size_t /*size*/) { std::free(buffer); }
 
 #else  // POSIX
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -164,8 +175,68 @@ bool closeFile(FileHandle file) {
     return ::close(toDescriptor(file)) == 0 || errno == EINTR;
 }
 
-char* obtainBuffer(std::size_t size) { return static_cast<char*>(std::malloc(size)); }
+std::uint64_t fileSizeHint(FileHandle file) {
+    struct stat info;
+    if (::fstat(toDescriptor(file), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+
+// Large buffers are mapped directly, 2 MiB aligned, and the part the caller
+// expects to use is offered for transparent huge pages: one fault per 2 MiB
+// instead of 512. Smaller ones come from malloc. The size alone decides which,
+// so releaseBuffer needs no record of it.
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t roundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / unit * unit; }
+
+bool isMapped(std::size_t size) { return size >= kHugePage; }
+
+std::size_t mappedLength(std::size_t size) {
+    return roundUp(size, static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)));
+}
+
+}  // namespace
+
+char* obtainBuffer(std::size_t size, std::size_t expectedUse) {
+    if (!isMapped(size)) return static_cast<char*>(std::malloc(size));
+    const std::size_t length = mappedLength(size);
+    // Map one huge page more, then trim to an aligned start.
+    void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto rawStart = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t start = roundUp(rawStart, kHugePage);
+    if (start > rawStart) ::munmap(raw, start - rawStart);
+    const std::size_t tail = kHugePage - (start - rawStart);
+    if (tail > 0) ::munmap(reinterpret_cast<void*>(start + length), tail);
+    auto* buffer = reinterpret_cast<char*>(start);
+    const std::size_t huge = (expectedUse < size ? expectedUse : size) / kHugePage * kHugePage;
+    if (huge > 0) ::madvise(buffer, huge, MADV_HUGEPAGE);  // only advice: failure is harmless
+    return buffer;
+}
+
+void releaseBuffer(char* buffer, std::size_t size) {
+    if (isMapped(size)) {
+        ::munmap(buffer, mappedLength(size));
+    } else {
+        std::free(buffer);
+    }
+}
+
+#else
+
+char* obtainBuffer(std::size_t size, std::size_t /*expectedUse*/) {
+    return static_cast<char*>(std::malloc(size));
+}
 
 void releaseBuffer(char* buffer, std::size_t /*size*/) { std::free(buffer); }
+
+#endif
 
 #endif

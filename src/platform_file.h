@@ -31,9 +31,16 @@ bool writeFileBytes(void* file, const char* data, std::size_t size);
 // write) failed.
 bool closeFile(FileHandle file);
 
-// A buffer of `size` bytes whose pages are not touched in advance; nullptr
-// when there is no memory. Release it with the same size.
-char* obtainBuffer(std::size_t size);
+// The size of the open file when the system knows it (a regular file), else
+// 0. Only a hint: the file may change before it is read.
+std::uint64_t fileSizeHint(FileHandle file);
+
+// A buffer of `size` bytes whose pages are neither zero-filled nor touched in
+// advance; nullptr when there is no memory. `expectedUse` says how much of it
+// the caller will likely touch: where the system has huge pages, only that
+// part is backed by them, so a small file does not fault in a whole huge
+// page. Release it with the same size.
+char* obtainBuffer(std::size_t size, std::size_t expectedUse);
 void releaseBuffer(char* buffer, std::size_t size);
 
 #endif

@@ -101,9 +101,13 @@ bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t s
         used += plain;
         pos += plain;
         if (lf != nullptr && scratchSize - used >= 2) {
-            scratch[used++] = kCarriageReturn;
-            scratch[used++] = kLineFeed;
-            ++pos;
+            // Line feeds in a row (as empty lines or tag-only pages give)
+            // are taken here, without a search per line feed.
+            do {
+                scratch[used++] = kCarriageReturn;
+                scratch[used++] = kLineFeed;
+                ++pos;
+            } while (pos < size && text[pos] == kLineFeed && scratchSize - used >= 2);
             continue;
         }
         if (scratchSize - used < 2 || used == scratchSize) {

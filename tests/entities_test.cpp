@@ -45,6 +45,14 @@ const Case kDecodedCases[] = {
     {"&AElig;&aelig;&ETH;&eth;", "\xc6\xe6\xd0\xf0"},
     {"&iexcl;&frac14;&middot;&yuml;", "\xa1\xbc\xb7\xff"},
     {"x&copy;y", "x\xa9y"},
+    // Eight or more bytes after the "&" take the word-wide look, fewer the
+    // byte loop: the same result either way.
+    {"&nbsp;abc", " abc"},
+    {"&nbsp;ab", " ab"},
+    {"&nbsp;a", " a"},
+    {"&eacute;", "\xe9"},
+    {"&eacute;x", "\xe9x"},
+    {"&amp;&amp;&amp;", "&&&"},
 };
 INSTANTIATE_TEST_SUITE_P(Decoded, DecoderCases, ::testing::ValuesIn(kDecodedCases));
 
@@ -61,6 +69,11 @@ const Case kUnchangedCases[] = {
     {"&#159;&#256;&#16;&#0160;&#1600;", "&#159;&#256;&#16;&#0160;&#1600;"},
     {"&#xA0;&#XA0;", "&#xA0;&#XA0;"},
     {"&n&bsp;", "&n&bsp;"},
+    {"&a;xxxxxx", "&a;xxxxxx"},
+    {"&abcdefg;x", "&abcdefg;x"},
+    {"&zzzzzz;zz", "&zzzzzz;zz"},
+    {"&nbspxxxx;", "&nbspxxxx;"},
+    {"&;;;;;;;;", "&;;;;;;;;"},
 };
 INSTANTIATE_TEST_SUITE_P(Unchanged, DecoderCases, ::testing::ValuesIn(kUnchangedCases));
 

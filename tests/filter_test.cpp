@@ -64,6 +64,8 @@ const Case kLayoutCases[] = {
     {"table state is on or off, not counted", "<table><table></table><br>x", "\nx"},
     {"rows and cells act outside a table too", "a<tr>b<td>c", "a\nb\tc"},
     {"a table start inside a script still counts", "<script><table></script><br>x", "x"},
+    {"the third byte tells the prefixes of one second byte apart",
+     "<tx>a<TR>b</tx>c</TITLE>d<Td>e</TaBlE>f<tAbLe><p>g", "a\nbc\nd\tefg"},
 };
 INSTANTIATE_TEST_SUITE_P(Layout, FilterCases, ::testing::ValuesIn(kLayoutCases), caseName);
 
@@ -123,7 +125,25 @@ INSTANTIATE_TEST_SUITE_P(Decoded, FilterCases, ::testing::ValuesIn(kDecodedCases
 // falls in the word.
 TEST(FilterRuns, StopsAtEveryOffset) {
     const std::pair<std::string, std::string> stops[] = {
-        {" ", " "}, {"  ", " "}, {"<b>", ""}, {"\n", ""}, {"1 2", "12"}, {"<p>", "\n"}, {"<", ""},
+        {" ", " "},
+        {"  ", " "},
+        {"<b>", ""},
+        {"\n", ""},
+        {"1 2", "12"},
+        {"<p>", "\n"},
+        {"<", ""},
+        // Blanks next to digits and blanks are decided inside the copy.
+        {"1  2", "1 2"},
+        {"a 1", "a 1"},
+        {"1 a", "1 a"},
+        {"1 \n2", "1 2"},
+        {"1\n 2", "1 2"},
+        {"1 <b>2", "1 2"},
+        {"  1 2", " 12"},
+        {"1 2 3 4 5 6 7 8 9 0 1", "12345678901"},
+        {"12 34  56 7", "1234 567"},
+        {"<p> 1 2", "\n12"},
+        {"<td>a", "\ta"},
     };
     for (const auto& [stop, becomes] : stops) {
         for (std::size_t at = 0; at < 20; ++at) {
@@ -131,6 +151,22 @@ TEST(FilterRuns, StopsAtEveryOffset) {
             const std::string tail = stop == "<" ? "" : "zzzzzzzzzzzzzzzzz";
             EXPECT_EQ(filtered("y" + run + stop + tail), "y" + run + becomes + tail)
                 << "stop '" << stop << "' after " << at << " bytes";
+        }
+    }
+}
+
+// The same stops as the last bytes of the input: nothing past the
+// terminator may decide them.
+TEST(FilterRuns, StopsAtTheVeryEnd) {
+    const std::pair<std::string, std::string> endings[] = {
+        {" ", " "},   {"  ", " "}, {"1 ", "1 "},  {"1 2", "12"}, {" 2", " 2"},
+        {"<p", "\n"}, {"<t", ""},  {"<tr", "\n"}, {"</", ""},    {"<", ""},
+    };
+    for (const auto& [ending, becomes] : endings) {
+        for (std::size_t at = 0; at < 20; ++at) {
+            const std::string run(at, 'x');
+            EXPECT_EQ(filtered("y" + run + ending), "y" + run + becomes)
+                << "ending '" << ending << "' after " << at << " bytes";
         }
     }
 }

@@ -116,9 +116,15 @@ bool writeToSink(void* sink, const char* data, std::size_t size) {
 
 TEST(TextWrite, WritesEveryLineFeedAsCrLf) {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},           {"no line feed", "no line feed"},
-        {"a\nb", "a\r\nb"}, {"\n\n", "\r\n\r\n"},
-        {"\r\n", "\r\r\n"}, {"end\n", "end\r\n"},
+        {"", ""},
+        {"no line feed", "no line feed"},
+        {"a\nb", "a\r\nb"},
+        {"\n\n", "\r\n\r\n"},
+        {"\r\n", "\r\r\n"},
+        {"end\n", "end\r\n"},
+        // Line feeds in a row, also where the scratch fills between them.
+        {"\n\n\n\n\n", "\r\n\r\n\r\n\r\n\r\n"},
+        {"a\n\n\nb\n\n", "a\r\n\r\n\r\nb\r\n\r\n"},
     };
     for (const auto& [text, stored] : cases) {
         for (std::size_t scratchSize : {2, 3, 5, 64}) {

@@ -386,8 +386,13 @@ TEST_F(Cli, PipeAsInput) {
 }
 
 TEST_F(Cli, PathsWithBlanksAndNonAsciiBytes) {
-    const std::string input = path("my page \xC3\xA9t\xE9.html");
-    const std::string output = path("out \xFF\x80 \t.txt");
+    // A Windows program gets its arguments in its code page, and Windows
+    // names hold no control bytes: there, only such names are tried.
+    const std::string program = envOr("PLAINWRIT_PROGRAM", PLAINWRIT_PROGRAM);
+    const bool windows = program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+    const std::string input =
+        path(windows ? "my page \xC3\xA9t\xC3\xA9.html" : "my page \xC3\xA9t\xE9.html");
+    const std::string output = path(windows ? "out \xC3\xBF .txt" : "out \xFF\x80 \t.txt");
     writeFile(input, "<p>caf&eacute;");
     const Outcome o = run({input, output});
     EXPECT_EQ(o.exitCode, 0) << o.err;

@@ -26,7 +26,7 @@ inline void store(unsigned char* at, std::uint64_t word) { std::memcpy(at, &word
 
 // Bytes below `limit` (at most 0x80): bytes of 0x80 and above never are.
 inline std::uint64_t below(std::uint64_t word, unsigned char limit) {
-    return ~(((word & kLows) + kOnes * (0x80u - limit)) | word) & kHighs;
+    return ~(((word & kLows) + kOnes * (0x80U - limit)) | word) & kHighs;
 }
 
 inline std::uint64_t equal(std::uint64_t word, unsigned char b) {

@@ -210,12 +210,13 @@ char* obtainBuffer(std::size_t size, std::size_t expectedUse) {
     void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
-    const auto rawStart = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t start = roundUp(rawStart, kHugePage);
-    if (start > rawStart) ::munmap(raw, start - rawStart);
-    const std::size_t tail = kHugePage - (start - rawStart);
-    if (tail > 0) ::munmap(reinterpret_cast<void*>(start + length), tail);
-    auto* buffer = reinterpret_cast<char*>(start);
+    auto* const rawStart = static_cast<char*>(raw);
+    const auto address = reinterpret_cast<std::uintptr_t>(raw);
+    const std::size_t skip = roundUp(address, kHugePage) - address;
+    char* const buffer = rawStart + skip;
+    if (skip > 0) ::munmap(rawStart, skip);
+    const std::size_t tail = kHugePage - skip;
+    if (tail > 0) ::munmap(buffer + length, tail);
     const std::size_t huge = (expectedUse < size ? expectedUse : size) / kHugePage * kHugePage;
     if (huge > 0) ::madvise(buffer, huge, MADV_HUGEPAGE);  // only advice: failure is harmless
     return buffer;

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr std::size_t kReadLimit = 3145728;    // the read limit of main.cpp
-constexpr std::size_t kMaxRequest = 1u << 30;  // the largest single read or write
+constexpr std::size_t kMaxRequest = 1U << 30;  // the largest single read or write
 
 // Both buffers together, each with its terminator, are counted in std::size_t.
 static_assert(2 * (kReadLimit + 1) < std::numeric_limits<std::size_t>::max() / 2,

@@ -1,0 +1,56 @@
+// The block classification: the vector and the word-wide ways must flag
+// exactly the bytes a plain test of each byte flags.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "byte_blocks.h"
+
+#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
+
+namespace {
+
+byte_blocks::BlockMasks plainMasks(const unsigned char* at) {
+    byte_blocks::BlockMasks m{0, 0, 0, 0, 0};
+    for (unsigned i = 0; i < byte_blocks::kBlock; ++i) {
+        const std::uint64_t bit = std::uint64_t{1} << i;
+        const unsigned char b = at[i];
+        if (b < 0x20) m.control |= bit;
+        if (b == '<') m.open |= bit;
+        if (b == '>') m.close |= bit;
+        if (b == ' ') m.blank |= bit;
+        if (b >= '0' && b <= '9') m.digit |= bit;
+    }
+    return m;
+}
+
+void expectSame(const byte_blocks::BlockMasks& a, const byte_blocks::BlockMasks& b) {
+    EXPECT_EQ(a.control, b.control);
+    EXPECT_EQ(a.open, b.open);
+    EXPECT_EQ(a.close, b.close);
+    EXPECT_EQ(a.blank, b.blank);
+    EXPECT_EQ(a.digit, b.digit);
+}
+
+TEST(ByteBlocks, FlagExactlyTheRightBytes) {
+    // The bytes at the edges of every class, and any byte at all.
+    const unsigned char edges[] = {0x00, 0x01, 0x1F, 0x20, 0x21, '/',  '0',  '9',  ':', ';',
+                                   '<',  '=',  '>',  0x7F, 0x80, 0x9F, 0xA0, 0xBC, 0xFF};
+    std::mt19937 random(7);
+    std::vector<unsigned char> block(byte_blocks::kBlock);
+    for (int round = 0; round < 4000; ++round) {
+        for (unsigned char& b : block) {
+            b = round % 2 == 0 ? edges[random() % sizeof(edges)]
+                               : static_cast<unsigned char>(random());
+        }
+        const byte_blocks::BlockMasks expected = plainMasks(block.data());
+        expectSame(byte_blocks::classify(block.data()), expected);
+        expectSame(byte_blocks::classifyWords(block.data()), expected);
+    }
+}
+
+}  // namespace
+
+#endif

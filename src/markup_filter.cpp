@@ -127,18 +127,7 @@ constexpr unsigned inTableRows() {
 }
 constexpr unsigned kInTableRows = inTableRows();
 
-inline std::size_t lowestBit(unsigned bits) {
-#if defined(__GNUC__)
-    return static_cast<std::size_t>(__builtin_ctz(bits));
-#else
-    std::size_t n = 0;
-    while ((bits & 1U) == 0) {
-        bits >>= 1;
-        ++n;
-    }
-    return n;
-#endif
-}
+inline std::size_t lowestBit(unsigned bits) { return byte_blocks::lowest(bits); }
 
 // The table state first, then the first effect row that matches, exactly as
 // if every row were tried in order: rows left out cannot match.

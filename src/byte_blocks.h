@@ -19,6 +19,14 @@
 #define PLAINWRIT_HAVE_BYTE_BLOCKS 1
 #endif
 
+// Not on Windows: there the compilers may keep 32-byte values in stack slots
+// that are only 16-byte aligned.
+#if defined(PLAINWRIT_BLOCKS_SSE2) && defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
+#include <immintrin.h>
+#define PLAINWRIT_BLOCKS_AVX2 1
+#define PLAINWRIT_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
+#endif
+
 namespace byte_blocks {
 
 constexpr std::size_t kBlock = 64;
@@ -61,23 +69,25 @@ inline std::uint64_t bits16(__m128i flags, unsigned shift) {
     return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(flags))) << shift;
 }
 
-inline BlockMasks classifyVectors(const unsigned char* at) {
+// Sixteen bytes into bits `shift` to `shift` + 15 of each mask.
+inline void classify16(const unsigned char* at, unsigned shift, BlockMasks& m) {
     const __m128i lastControl = _mm_set1_epi8(0x1F);
-    const __m128i open = _mm_set1_epi8('<');
-    const __m128i close = _mm_set1_epi8('>');
-    const __m128i blank = _mm_set1_epi8(' ');
-    const __m128i zero = _mm_set1_epi8('0');
-    const __m128i nine = _mm_set1_epi8(9);
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i fromZero = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+    m.control |= bits16(_mm_cmpeq_epi8(_mm_max_epu8(v, lastControl), lastControl), shift);
+    m.open |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('<')), shift);
+    m.close |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('>')), shift);
+    m.blank |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), shift);
+    m.digit |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero), shift);
+}
+
+// Written out four times so that every shift is a constant.
+inline BlockMasks classifyVectors(const unsigned char* at) {
     BlockMasks m{0, 0, 0, 0, 0};
-    for (unsigned i = 0; i < kBlock; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + i));
-        const __m128i fromZero = _mm_sub_epi8(v, zero);
-        m.control |= bits16(_mm_cmpeq_epi8(_mm_max_epu8(v, lastControl), lastControl), i);
-        m.open |= bits16(_mm_cmpeq_epi8(v, open), i);
-        m.close |= bits16(_mm_cmpeq_epi8(v, close), i);
-        m.blank |= bits16(_mm_cmpeq_epi8(v, blank), i);
-        m.digit |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, nine), fromZero), i);
-    }
+    classify16(at, 0, m);
+    classify16(at + 16, 16, m);
+    classify16(at + 32, 32, m);
+    classify16(at + 48, 48, m);
     return m;
 }
 
@@ -86,6 +96,43 @@ inline BlockMasks classify(const unsigned char* at) { return classifyVectors(at)
 #elif defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
 
 inline BlockMasks classify(const unsigned char* at) { return classifyWords(at); }
+
+#endif
+
+// AVX2, 32 bytes a step, for a caller compiled for it and run on a processor
+// that has it.
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+
+PLAINWRIT_TARGET_AVX2 inline std::uint64_t bits32(__m256i flags, unsigned shift) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(flags)))
+           << shift;
+}
+
+PLAINWRIT_TARGET_AVX2 inline void classify32(const unsigned char* at, unsigned shift,
+                                             BlockMasks& m) {
+    const __m256i lastControl = _mm256_set1_epi8(0x1F);
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i fromZero = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
+    m.control |= bits32(_mm256_cmpeq_epi8(_mm256_max_epu8(v, lastControl), lastControl), shift);
+    m.open |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('<')), shift);
+    m.close |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('>')), shift);
+    m.blank |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')), shift);
+    m.digit |= bits32(
+        _mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, _mm256_set1_epi8(9)), fromZero), shift);
+}
+
+PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
+    BlockMasks m{0, 0, 0, 0, 0};
+    classify32(at, 0, m);
+    classify32(at + 32, 32, m);
+    return m;
+}
+
+// Whether the processor running this, and its system, can use classifyWide.
+inline bool haveWide() {
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+}
 
 #endif
 

@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "byte_blocks.h"
+#include "byte_compact.h"
 #include "byte_words.h"
 #include "entities.h"
 
@@ -40,11 +41,31 @@ inline unsigned char foldAscii(unsigned char b) {
 
 enum class TagEffect : unsigned char { kStartScript, kEndScript, kLineFeed, kTab };
 
+// The first `length` bytes of `text` as a little-endian word.
+constexpr std::uint64_t packWord(const char* text, std::size_t length) {
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        word |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+    }
+    return word;
+}
+
 struct TagPrefix {
     const char* text;    // lower case
-    std::size_t length;  // bytes compared: only these take part
+    std::size_t length;  // bytes compared: only these take part (at most 8)
     TagEffect effect;
     bool outsideTableOnly;  // inside a table this row and all after it are skipped
+    std::uint64_t word;     // the compared bytes, for a word-wide comparison
+    std::uint64_t mask;     // which bytes of a word they are
+
+    constexpr TagPrefix(const char* prefixText, std::size_t prefixLength, TagEffect tagEffect,
+                        bool onlyOutsideTables)
+        : text(prefixText),
+          length(prefixLength),
+          effect(tagEffect),
+          outsideTableOnly(onlyOutsideTables),
+          word(packWord(prefixText, prefixLength)),
+          mask(~std::uint64_t{0} >> (64 - 8 * prefixLength)) {}
 };
 
 // Tried in this order; the first row that matches is the only one applied.
@@ -66,7 +87,11 @@ constexpr TagPrefix kTableEnd = {"</table", 7, TagEffect::kLineFeed, false};
 
 // Compares case-insensitively; a prefix longer than what is left before the
 // terminator cannot match, so nothing past it is read.
+// With eight bytes to read, one folded word is compared.
 inline bool startsWith(const unsigned char* at, const unsigned char* end, const TagPrefix& prefix) {
+#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
+    if (end - at >= 8) return (byte_words::foldAscii(byte_words::load(at)) & prefix.mask) == prefix.word;
+#endif
     if (static_cast<std::size_t>(end - at) < prefix.length) return false;
     for (std::size_t i = 0; i < prefix.length; ++i) {
         if (foldAscii(at[i]) != static_cast<unsigned char>(prefix.text[i])) return false;
@@ -130,9 +155,10 @@ constexpr unsigned kInTableRows = inTableRows();
 inline std::size_t lowestBit(unsigned bits) { return byte_blocks::lowest(bits); }
 
 // The table state first, then the first effect row that matches, exactly as
-// if every row were tried in order: rows left out cannot match.
-inline void applyTagPrefixes(const unsigned char* at, const unsigned char* end, unsigned candidates,
-                             unsigned char*& out, FilterState& state) {
+// if every row were tried in order: rows left out cannot match. Returns the
+// byte the tag appends, or 0.
+inline unsigned char applyTagPrefixes(const unsigned char* at, const unsigned char* end,
+                                      unsigned candidates, FilterState& state) {
     if ((candidates & kTableStartBit) != 0 && startsWith(at, end, kTableStart)) {
         state.inTable = true;
     } else if ((candidates & kTableEndBit) != 0 && startsWith(at, end, kTableEnd)) {
@@ -143,13 +169,13 @@ inline void applyTagPrefixes(const unsigned char* at, const unsigned char* end, 
         const TagPrefix& row = kTagEffects[lowestBit(rows)];
         if (!startsWith(at, end, row)) continue;
         switch (row.effect) {
-            case TagEffect::kStartScript: state.inScript = true; break;
-            case TagEffect::kEndScript: state.inScript = false; break;
-            case TagEffect::kLineFeed: *out++ = '\n'; break;
-            case TagEffect::kTab: *out++ = '\t'; break;
+            case TagEffect::kStartScript: state.inScript = true; return 0;
+            case TagEffect::kEndScript: state.inScript = false; return 0;
+            case TagEffect::kLineFeed: return '\n';
+            case TagEffect::kTab: return '\t';
         }
-        return;
     }
+    return 0;
 }
 
 // The position after the ">" that closes the tag opened at `at`, or `end`.
@@ -166,22 +192,23 @@ inline const unsigned char* skipTag(const unsigned char* at, const unsigned char
     return close ? close + 1 : end;
 }
 
-// The table state and the effect of the tag that starts at the "<" at `at`.
-// at[1] is at worst the terminator, which has no candidates.
-inline void applyTagEffects(const unsigned char* at, const unsigned char* end, unsigned char*& out,
-                            FilterState& state) {
+// The table state and the effect of the tag that starts at the "<" at `at`;
+// returns the byte the tag appends, or 0. at[1] is at worst the terminator,
+// which has no candidates.
+inline unsigned char applyTagEffects(const unsigned char* at, const unsigned char* end,
+                                     FilterState& state) {
     unsigned candidates = kBySecondByte[at[1]];
-    if (candidates != 0) {
-        candidates &= kByThirdByte[at[2]];  // at[1] is not the terminator: at[2] can be read
-        if (candidates != 0) applyTagPrefixes(at, end, candidates, out, state);
-    }
+    if (candidates == 0) return 0;
+    candidates &= kByThirdByte[at[2]];  // at[1] is not the terminator: at[2] can be read
+    return candidates == 0 ? 0 : applyTagPrefixes(at, end, candidates, state);
 }
 
 // Handles the tag that starts at the "<" at `at` and returns the position
 // after its ">".
 inline const unsigned char* takeTag(const unsigned char* at, const unsigned char* end,
                                     unsigned char*& out, FilterState& state) {
-    applyTagEffects(at, end, out, state);
+    const unsigned char appended = applyTagEffects(at, end, state);
+    if (appended != 0) *out++ = appended;
     return skipTag(at, end);
 }
 
@@ -243,77 +270,151 @@ inline void copyRun(const unsigned char*& in, const unsigned char* end, unsigned
 
 #if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
 
-// Input a block may look at: the block, the byte after it, and the 16-byte
-// copies that may start anywhere in it.
-constexpr std::ptrdiff_t kBlockReach = byte_blocks::kBlock + 16;
+// Input a block may look at: the block, the byte after it, and the prefix
+// comparisons of a "<" near its end.
+constexpr std::ptrdiff_t kBlockReach = byte_compact::kRoom;
 
-// Copies the bytes [from, to) of the block at `base` that `drop` does not
-// flag. The 16-byte copies may write past what they keep, never past the
-// input's length: the output does not run ahead of the input.
-inline void copyKept(const unsigned char* base, std::size_t from, std::size_t to,
-                     std::uint64_t drop, unsigned char*& out) {
-    for (;;) {
-        const std::size_t upTo = drop != 0 ? byte_blocks::lowest(drop) : to;
-        for (std::size_t s = from; s < upTo; s += 16) std::memcpy(out + (s - from), base + s, 16);
-        out += upTo - from;
-        if (drop == 0) return;
-        from = upTo + 1;
-        drop &= drop - 1;
+// The bits from `low` to `high`, both single bits with low <= high; `high`
+// may be bit 63.
+inline std::uint64_t bitsBetween(std::uint64_t low, std::uint64_t high) {
+    return (high << 1) - low;
+}
+
+// Bits that are set in `mask` at or above a bit of `seeds` with no clear bit
+// of `mask` in between: each run of `mask` from its lowest seed up.
+// `seeds` lies within `mask`.
+inline std::uint64_t fillUp(std::uint64_t mask, std::uint64_t seeds) {
+    // The gaps before the first seed of each run are what adding a carry at
+    // the run's start clears.
+    const std::uint64_t unseeded = mask & ~seeds;
+    const std::uint64_t runStarts = mask & ~(mask << 1);
+    return mask & ~(unseeded & ~(unseeded + (runStarts & unseeded)));
+}
+
+// One block of ordinary text, with every rule as mask arithmetic:
+//   tags      - each "<" outside a tag up to the next ">" is dropped, and its
+//               effect (a line feed or tab in place of the "<") is applied in
+//               the order the tags come;
+//   rule 2    - control bytes are dropped;
+//   rules 5-6 - a blank is dropped when the last byte kept before it, a line
+//               feed or tab a tag appends included, is whitespace, or when no
+//               text has been written yet: a latch set by whitespace and
+//               cleared by other kept bytes, carried through the dropped
+//               bytes between them;
+//   rule 7    - a blank whose input neighbours are digits is dropped.
+// `classify` gives the masks and `compact` packs the kept bytes. Returns where the input goes
+// on: after the block, after the ">" of a tag that runs past it, or after a
+// script start tag, with state.inScript set, for the caller to take over.
+using Classify = byte_blocks::BlockMasks (*)(const unsigned char*);
+using Compact = unsigned char* (*)(const unsigned char*, std::uint64_t, unsigned char*);
+
+template <Classify classify, Compact compact>
+inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
+                                        unsigned char*& out, FilterState& state) {
+    const byte_blocks::BlockMasks m = classify(base);
+    alignas(16) unsigned char block[byte_blocks::kBlock];
+    std::memcpy(block, base, sizeof block);
+
+    std::uint64_t tagged = 0;    // bytes of tags
+    std::uint64_t appended = 0;  // "<" replaced by the byte their tag appends
+    std::uint64_t taken = ~std::uint64_t{0};
+    bool tagOpen = false;  // the last tag runs past the block
+    for (std::uint64_t opens = m.open; opens != 0;) {
+        const std::uint64_t open = opens & (0 - opens);
+        const std::size_t at = byte_blocks::lowest(opens);
+        const unsigned char effect = applyTagEffects(base + at, end, state);
+        if (effect != 0) {
+            block[at] = effect;
+            appended |= open;
+        }
+        const std::uint64_t closes = m.close & ~(open | (open - 1));
+        if (closes == 0) {
+            tagged |= 0 - open;
+            tagOpen = true;
+            break;
+        }
+        const std::uint64_t close = closes & (0 - closes);
+        tagged |= bitsBetween(open, close);
+        if (state.inScript) {
+            taken = (close << 1) - 1;
+            break;
+        }
+        opens &= 0 - (close << 1);
+    }
+
+    const std::uint64_t text = ~(tagged | m.control) & taken;
+    const std::uint64_t kept = text | appended;  // before the blank rules
+    const std::uint64_t whitespace = (m.blank & text) | appended;
+    // Whether the byte before the block leaves the latch set. Nothing but
+    // tag bytes was written while atStart holds, so out[-1] is only read
+    // after a text byte.
+    const std::uint64_t latchIn = state.atStart || isWrittenWhitespace(out[-1]) ? 1 : 0;
+    const std::uint64_t holds = ~kept | whitespace;  // bytes that leave the latch as it is
+    const std::uint64_t latched = fillUp(holds, whitespace | (holds & latchIn));
+    const std::uint64_t afterWhitespace = (latched << 1) | latchIn;
+    const std::uint64_t digitBefore = (m.digit << 1) | std::uint64_t{isDigit(base[-1])};
+    const std::uint64_t digitAfter =
+        (m.digit >> 1) | std::uint64_t{isDigit(base[byte_blocks::kBlock])} << 63;
+    const std::uint64_t dropped = m.blank & (afterWhitespace | (digitBefore & digitAfter));
+    const std::uint64_t keep = kept & ~dropped;
+    if ((keep & ~appended) != 0) state.atStart = false;
+    out = compact(block, keep, out);
+
+    if (tagOpen) {
+        const unsigned char* from = base + byte_blocks::kBlock;
+        const auto* close = static_cast<const unsigned char*>(
+            std::memchr(from, kTagClose, static_cast<std::size_t>(end - from)));
+        return close ? close + 1 : end;
+    }
+    return taken == ~std::uint64_t{0} ? base + byte_blocks::kBlock
+                                      : base + byte_blocks::lowest(~taken);
+}
+
+// Ordinary text, a block at a time, until a script starts or the end is near.
+template <Classify classify, Compact compact>
+inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
+                             unsigned char*& out, FilterState& state) {
+    while (end - in >= kBlockReach && !state.inScript) {
+        in = filterBlock<classify, compact>(in, end, out, state);
     }
 }
 
-// Ordinary text, a block of 64 bytes at a time: one classification gives
-// every control byte, "<", ">", blank and digit of the block, the blank rules
-// become mask arithmetic, and the text between the stops is copied in bulk.
-// Tags are handled in place; returns at a script start or near the end.
-//   rule 6: a blank is dropped after a blank (the first blank after a stop
-//           is checked against the byte really written last);
-//   rule 7: a blank between two digit bytes of the input is dropped.
+// One instance for each set of processor features; the best one the
+// processor has is chosen at run time.
+void filterBlocksPlain(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                       FilterState& state) {
+    filterBlocksWith<byte_blocks::classify, byte_compact::compactWords>(in, end, out, state);
+}
+
+#if defined(PLAINWRIT_SHUFFLE_COMPACTION)
+PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void filterBlocksShuffle(
+    const unsigned char*& in, const unsigned char* end, unsigned char*& out, FilterState& state) {
+    filterBlocksWith<byte_blocks::classify, byte_compact::compactShuffle>(in, end, out, state);
+}
+#endif
+
+#if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
+PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void filterBlocksWide(
+    const unsigned char*& in, const unsigned char* end, unsigned char*& out, FilterState& state) {
+    filterBlocksWith<byte_blocks::classifyWide, byte_compact::compactShuffle>(in, end, out, state);
+}
+#endif
+
 inline void filterBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                          FilterState& state) {
-    using byte_blocks::bitsFrom;
-    using byte_blocks::lowest;
-    constexpr std::size_t kBlock = byte_blocks::kBlock;
-    while (end - in >= kBlockReach) {
-        const unsigned char* const base = in;
-        const byte_blocks::BlockMasks m = byte_blocks::classify(base);
-        const std::uint64_t stops = m.control | m.open;
-        // base[-1] exists: a text byte was written from before `base`.
-        const std::uint64_t digitBefore = (m.digit << 1) | std::uint64_t{isDigit(base[-1])};
-        const std::uint64_t digitAfter = (m.digit >> 1) | std::uint64_t{isDigit(base[kBlock])}
-                                                              << 63;
-        const std::uint64_t betweenDigits = m.blank & digitBefore & digitAfter;
-        const std::uint64_t afterBlank = m.blank & (m.blank << 1);
-        std::size_t p = 0;  // the next byte of the block to take
-        in = base + kBlock;
-        while (p < kBlock) {
-            const std::uint64_t ahead = stops & bitsFrom(p);
-            const std::size_t stop = ahead != 0 ? lowest(ahead) : kBlock;
-            const std::uint64_t first = std::uint64_t{1} << p;
-            std::uint64_t drop = (afterBlank & ~first) | betweenDigits;
-            if ((m.blank & first) != 0 && isWrittenWhitespace(out[-1])) drop |= first;
-            copyKept(base, p, stop, drop & bitsFrom(p) & ~bitsFrom(stop), out);
-            if (stop == kBlock) break;
-            if ((m.control >> stop & 1) != 0) {
-                p = stop + 1;
-                continue;
-            }
-            applyTagEffects(base + stop, end, out, state);
-            const std::uint64_t closes = m.close & bitsFrom(stop + 1);
-            if (closes == 0) {
-                const auto* close = static_cast<const unsigned char*>(std::memchr(
-                    base + kBlock, kTagClose, static_cast<std::size_t>(end - base - kBlock)));
-                in = close ? close + 1 : end;
-                break;
-            }
-            p = lowest(closes) + 1;
-            if (state.inScript) {
-                in = base + p;
-                break;
-            }
-        }
-        if (state.inScript) return;
+#if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
+    if (byte_blocks::haveWide()) {
+        filterBlocksWide(in, end, out, state);
+        return;
     }
+#endif
+#if defined(PLAINWRIT_SHUFFLE_COMPACTION)
+    if (byte_compact::haveShuffle()) {
+        filterBlocksShuffle(in, end, out, state);
+        return;
+    }
+#endif
+    filterBlocksPlain(in, end, out, state);
 }
 
 #endif

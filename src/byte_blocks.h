@@ -37,6 +37,11 @@ struct BlockMasks {
     std::uint64_t close;    // ">"
     std::uint64_t blank;    // " "
     std::uint64_t digit;    // "0" to "9"
+    // For telling, without a look at each tag, which tags may have an
+    // effect: the bytes after "<" or "</" that such tags start with.
+    std::uint64_t slash;        // "/"
+    std::uint64_t nameLetter;   // b, h, p, s, t in either case
+    std::uint64_t closeLetter;  // s, t in either case
 };
 
 #if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
@@ -49,7 +54,7 @@ inline std::uint64_t bits8(std::uint64_t flags, unsigned shift) {
 
 inline BlockMasks classifyWords(const unsigned char* at) {
     using namespace byte_words;
-    BlockMasks m{0, 0, 0, 0, 0};
+    BlockMasks m{};
     for (unsigned i = 0; i < kBlock; i += 8) {
         const std::uint64_t w = load(at + i);
         m.control |= bits8(below(w, 0x20), i);
@@ -57,6 +62,11 @@ inline BlockMasks classifyWords(const unsigned char* at) {
         m.close |= bits8(equal(w, '>'), i);
         m.blank |= bits8(equal(w, ' '), i);
         m.digit |= bits8(digits(w), i);
+        const std::uint64_t folded = w | kOnes * 0x20;  // exact for letters, enough for these
+        const std::uint64_t st = equal(folded, 's') | equal(folded, 't');
+        m.slash |= bits8(equal(w, '/'), i);
+        m.closeLetter |= bits8(st, i);
+        m.nameLetter |= bits8(st | equal(folded, 'b') | equal(folded, 'h') | equal(folded, 'p'), i);
     }
     return m;
 }
@@ -79,11 +89,20 @@ inline void classify16(const unsigned char* at, unsigned shift, BlockMasks& m) {
     m.close |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('>')), shift);
     m.blank |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), shift);
     m.digit |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero), shift);
+    const __m128i folded = _mm_or_si128(v, _mm_set1_epi8(0x20));
+    const __m128i st = _mm_or_si128(_mm_cmpeq_epi8(folded, _mm_set1_epi8('s')),
+                                    _mm_cmpeq_epi8(folded, _mm_set1_epi8('t')));
+    const __m128i bhp = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(folded, _mm_set1_epi8('b')),
+                                                  _mm_cmpeq_epi8(folded, _mm_set1_epi8('h'))),
+                                     _mm_cmpeq_epi8(folded, _mm_set1_epi8('p')));
+    m.slash |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), shift);
+    m.closeLetter |= bits16(st, shift);
+    m.nameLetter |= bits16(_mm_or_si128(st, bhp), shift);
 }
 
 // Written out four times so that every shift is a constant.
 inline BlockMasks classifyVectors(const unsigned char* at) {
-    BlockMasks m{0, 0, 0, 0, 0};
+    BlockMasks m{};
     classify16(at, 0, m);
     classify16(at + 16, 16, m);
     classify16(at + 32, 32, m);
@@ -119,10 +138,20 @@ PLAINWRIT_TARGET_AVX2 inline void classify32(const unsigned char* at, unsigned s
     m.blank |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')), shift);
     m.digit |= bits32(
         _mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, _mm256_set1_epi8(9)), fromZero), shift);
+    const __m256i folded = _mm256_or_si256(v, _mm256_set1_epi8(0x20));
+    const __m256i st = _mm256_or_si256(_mm256_cmpeq_epi8(folded, _mm256_set1_epi8('s')),
+                                       _mm256_cmpeq_epi8(folded, _mm256_set1_epi8('t')));
+    const __m256i bhp =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(folded, _mm256_set1_epi8('b')),
+                                        _mm256_cmpeq_epi8(folded, _mm256_set1_epi8('h'))),
+                        _mm256_cmpeq_epi8(folded, _mm256_set1_epi8('p')));
+    m.slash |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')), shift);
+    m.closeLetter |= bits32(st, shift);
+    m.nameLetter |= bits32(_mm256_or_si256(st, bhp), shift);
 }
 
 PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
-    BlockMasks m{0, 0, 0, 0, 0};
+    BlockMasks m{};
     classify32(at, 0, m);
     classify32(at + 32, 32, m);
     return m;

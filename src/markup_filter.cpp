@@ -291,58 +291,123 @@ inline std::uint64_t fillUp(std::uint64_t mask, std::uint64_t seeds) {
     return mask & ~(unseeded & ~(unseeded + (runStarts & unseeded)));
 }
 
+// The position after the next ">" at or after `from`, or `end`.
+inline const unsigned char* afterClose(const unsigned char* from, const unsigned char* end) {
+    const auto* close = static_cast<const unsigned char*>(
+        std::memchr(from, kTagClose, static_cast<std::size_t>(end - from)));
+    return close ? close + 1 : end;
+}
+
+// Each bit set when an odd number of bits of `bits` are at or below it.
+inline std::uint64_t prefixXor(std::uint64_t bits) {
+    bits ^= bits << 1;
+    bits ^= bits << 2;
+    bits ^= bits << 4;
+    bits ^= bits << 8;
+    bits ^= bits << 16;
+    bits ^= bits << 32;
+    return bits;
+}
+
+struct TagSpans {
+    std::uint64_t tagged;  // bytes of tags
+    std::uint64_t starts;  // the "<" that open them
+    bool openAtEnd;        // the last one runs past the block
+};
+
+// Where the tags of a block are, given whether one runs into it. Each "<"
+// outside a tag opens one, up to the next ">". Where "<" and ">" simply
+// take turns, as they do in most markup, a running parity of them gives the
+// answer with no branch per tag.
+inline TagSpans findTags(const byte_blocks::BlockMasks& m, bool inTag) {
+    const std::uint64_t marks = m.open | m.close;
+    const std::uint64_t inside = prefixXor(marks) ^ (inTag ? ~std::uint64_t{0} : 0);
+    const std::uint64_t before = inside ^ marks;  // inside, as it was before each byte
+    if ((m.open & before) == 0 && (m.close & ~before) == 0) {
+        return {inside | m.close, m.open, (inside >> 63) != 0};
+    }
+    // A "<" inside a tag or a ">" outside one: tag by tag.
+    TagSpans spans{0, 0, false};
+    std::uint64_t opens = m.open;
+    if (inTag) {
+        if (m.close == 0) return {~std::uint64_t{0}, 0, true};
+        const std::uint64_t close = m.close & (0 - m.close);
+        spans.tagged = (close << 1) - 1;
+        opens &= 0 - (close << 1);
+    }
+    while (opens != 0) {
+        const std::uint64_t open = opens & (0 - opens);
+        spans.starts |= open;
+        const std::uint64_t closes = m.close & (0 - (open << 1));
+        if (closes == 0) {
+            spans.tagged |= 0 - open;
+            spans.openAtEnd = true;
+            break;
+        }
+        const std::uint64_t close = closes & (0 - closes);
+        spans.tagged |= (close << 1) - open;
+        opens &= 0 - (close << 1);
+    }
+    return spans;
+}
+
+// The tags that may have an effect: "<" then b, h, p, s or t, or "</" then
+// s or t. A "<" too near the end of the block to tell is always looked at.
+inline std::uint64_t effectCandidates(const byte_blocks::BlockMasks& m, std::uint64_t starts) {
+    constexpr std::uint64_t kNearEnd = std::uint64_t{3} << 62;
+    return starts & ((m.nameLetter >> 1) | (m.slash >> 1 & m.closeLetter >> 2) | kNearEnd);
+}
+
 // One block of ordinary text, with every rule as mask arithmetic:
-//   tags      - each "<" outside a tag up to the next ">" is dropped, and its
-//               effect (a line feed or tab in place of the "<") is applied in
-//               the order the tags come;
-//   rule 2    - control bytes are dropped;
-//   rules 5-6 - a blank is dropped when the last byte kept before it, a line
-//               feed or tab a tag appends included, is whitespace, or when no
-//               text has been written yet: a latch set by whitespace and
-//               cleared by other kept bytes, carried through the dropped
-//               bytes between them;
-//   rule 7    - a blank whose input neighbours are digits is dropped.
-// `classify` gives the masks and `compact` packs the kept bytes. Returns where the input goes
-// on: after the block, after the ">" of a tag that runs past it, or after a
-// script start tag, with state.inScript set, for the caller to take over.
+//  - tag bytes and control bytes are dropped; a tag's line feed or tab takes
+//    the place of its "<", and the tags' effects are applied in their order;
+//  - a blank is dropped when the last byte kept before it (a tag's line feed
+//    or tab included) is whitespace, or when no text has been written yet:
+//    a latch that whitespace sets and other kept bytes clear, carried through
+//    the dropped bytes between them;
+//  - a blank whose input neighbours are both digits is dropped.
+// `classify` gives the masks and `compact` packs the kept bytes. `inTag`
+// says whether a tag runs into the block, and on return whether one runs
+// out of it. Returns where the input goes on: after the block, or after a
+// script start tag with state.inScript set, for the caller to take over.
 using Classify = byte_blocks::BlockMasks (*)(const unsigned char*);
 using Compact = unsigned char* (*)(const unsigned char*, std::uint64_t, unsigned char*);
 
 template <Classify classify, Compact compact>
 inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
-                                        unsigned char*& out, FilterState& state) {
+                                        unsigned char*& out, bool& inTag, FilterState& state) {
     const byte_blocks::BlockMasks m = classify(base);
+    const TagSpans spans = findTags(m, inTag);
+    if (spans.starts == 0 && spans.tagged == ~std::uint64_t{0} && spans.openAtEnd) {
+        // Wholly inside a long tag or comment: on to its end.
+        inTag = false;
+        return afterClose(base + byte_blocks::kBlock, end);
+    }
+    inTag = spans.openAtEnd;
+
     alignas(16) unsigned char block[byte_blocks::kBlock];
     std::memcpy(block, base, sizeof block);
-
-    std::uint64_t tagged = 0;    // bytes of tags
     std::uint64_t appended = 0;  // "<" replaced by the byte their tag appends
     std::uint64_t taken = ~std::uint64_t{0};
-    bool tagOpen = false;  // the last tag runs past the block
-    for (std::uint64_t opens = m.open; opens != 0;) {
-        const std::uint64_t open = opens & (0 - opens);
-        const std::size_t at = byte_blocks::lowest(opens);
+    for (std::uint64_t tags = effectCandidates(m, spans.starts); tags != 0; tags &= tags - 1) {
+        const std::size_t at = byte_blocks::lowest(tags);
         const unsigned char effect = applyTagEffects(base + at, end, state);
         if (effect != 0) {
             block[at] = effect;
-            appended |= open;
+            appended |= tags & (0 - tags);
         }
-        const std::uint64_t closes = m.close & ~(open | (open - 1));
-        if (closes == 0) {
-            tagged |= 0 - open;
-            tagOpen = true;
-            break;
-        }
-        const std::uint64_t close = closes & (0 - closes);
-        tagged |= bitsBetween(open, close);
         if (state.inScript) {
-            taken = (close << 1) - 1;
+            // The rest of the block is the caller's, from the end of this tag.
+            const std::uint64_t closes = m.close & byte_blocks::bitsFrom(at + 1);
+            if (closes != 0) {
+                taken = ((closes & (0 - closes)) << 1) - 1;
+                inTag = false;
+            }
             break;
         }
-        opens &= 0 - (close << 1);
     }
 
-    const std::uint64_t text = ~(tagged | m.control) & taken;
+    const std::uint64_t text = ~(spans.tagged | m.control) & taken;
     const std::uint64_t kept = text | appended;  // before the blank rules
     const std::uint64_t whitespace = (m.blank & text) | appended;
     // Whether the byte before the block leaves the latch set. Nothing but
@@ -359,24 +424,20 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     const std::uint64_t keep = kept & ~dropped;
     if ((keep & ~appended) != 0) state.atStart = false;
     out = compact(block, keep, out);
-
-    if (tagOpen) {
-        const unsigned char* from = base + byte_blocks::kBlock;
-        const auto* close = static_cast<const unsigned char*>(
-            std::memchr(from, kTagClose, static_cast<std::size_t>(end - from)));
-        return close ? close + 1 : end;
-    }
     return taken == ~std::uint64_t{0} ? base + byte_blocks::kBlock
                                       : base + byte_blocks::lowest(~taken);
 }
 
 // Ordinary text, a block at a time, until a script starts or the end is near.
+// A block that lies wholly inside a tag ends in a jump to the tag's ">".
 template <Classify classify, Compact compact>
 inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state) {
+    bool inTag = false;
     while (end - in >= kBlockReach && !state.inScript) {
-        in = filterBlock<classify, compact>(in, end, out, state);
+        in = filterBlock<classify, compact>(in, end, out, inTag, state);
     }
+    if (inTag) in = afterClose(in, end);
 }
 
 // One instance for each set of processor features; the best one the

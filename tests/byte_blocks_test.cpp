@@ -13,7 +13,7 @@
 namespace {
 
 byte_blocks::BlockMasks plainMasks(const unsigned char* at) {
-    byte_blocks::BlockMasks m{0, 0, 0, 0, 0};
+    byte_blocks::BlockMasks m{};
     for (unsigned i = 0; i < byte_blocks::kBlock; ++i) {
         const std::uint64_t bit = std::uint64_t{1} << i;
         const unsigned char b = at[i];
@@ -22,6 +22,12 @@ byte_blocks::BlockMasks plainMasks(const unsigned char* at) {
         if (b == '>') m.close |= bit;
         if (b == ' ') m.blank |= bit;
         if (b >= '0' && b <= '9') m.digit |= bit;
+        const unsigned char lower = (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 32) : b;
+        if (b == '/') m.slash |= bit;
+        if (lower == 's' || lower == 't') m.closeLetter |= bit;
+        if (lower == 'b' || lower == 'h' || lower == 'p' || lower == 's' || lower == 't') {
+            m.nameLetter |= bit;
+        }
     }
     return m;
 }
@@ -32,12 +38,17 @@ void expectSame(const byte_blocks::BlockMasks& a, const byte_blocks::BlockMasks&
     EXPECT_EQ(a.close, b.close);
     EXPECT_EQ(a.blank, b.blank);
     EXPECT_EQ(a.digit, b.digit);
+    EXPECT_EQ(a.slash, b.slash);
+    EXPECT_EQ(a.nameLetter, b.nameLetter);
+    EXPECT_EQ(a.closeLetter, b.closeLetter);
 }
 
 TEST(ByteBlocks, FlagExactlyTheRightBytes) {
     // The bytes at the edges of every class, and any byte at all.
-    const unsigned char edges[] = {0x00, 0x01, 0x1F, 0x20, 0x21, '/',  '0',  '9',  ':', ';',
-                                   '<',  '=',  '>',  0x7F, 0x80, 0x9F, 0xA0, 0xBC, 0xFF};
+    const unsigned char edges[] = {0x00, 0x01, 0x0F, 0x1F, 0x20, 0x21, '/', '0', '9', ':', ';',
+                                   '<',  '=',  '>',  'B',  'b',  'C',  'h', 'H', 'p', 'P', 'R',
+                                   's',  'S',  't',  'T',  'u',  0x7F, 0x80, 0x9F, 0xA0, 0xBC,
+                                   0xD3, 0xF4, 0xFF};
     std::mt19937 random(7);
     std::vector<unsigned char> block(byte_blocks::kBlock);
     for (int round = 0; round < 4000; ++round) {
@@ -48,6 +59,9 @@ TEST(ByteBlocks, FlagExactlyTheRightBytes) {
         const byte_blocks::BlockMasks expected = plainMasks(block.data());
         expectSame(byte_blocks::classify(block.data()), expected);
         expectSame(byte_blocks::classifyWords(block.data()), expected);
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+        if (byte_blocks::haveWide()) expectSame(byte_blocks::classifyWide(block.data()), expected);
+#endif
     }
 }
 

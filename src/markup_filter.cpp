@@ -85,16 +85,28 @@ constexpr TagPrefix kTagEffects[] = {
 constexpr TagPrefix kTableStart = {"<table", 6, TagEffect::kLineFeed, false};
 constexpr TagPrefix kTableEnd = {"</table", 7, TagEffect::kLineFeed, false};
 
+// The start of a tag, read once for all the prefixes it is compared with.
+struct TagHead {
+    const unsigned char* at;
+    const unsigned char* end;
+    std::uint64_t folded;  // its first eight bytes in lower case, when `wide`
+    bool wide;             // eight bytes could be read before the terminator
+};
+
+inline TagHead readTagHead(const unsigned char* at, const unsigned char* end) {
+#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
+    if (end - at >= 8) return {at, end, byte_words::foldAscii(byte_words::load(at)), true};
+#endif
+    return {at, end, 0, false};
+}
+
 // Compares case-insensitively; a prefix longer than what is left before the
 // terminator cannot match, so nothing past it is read.
-// With eight bytes to read, one folded word is compared.
-inline bool startsWith(const unsigned char* at, const unsigned char* end, const TagPrefix& prefix) {
-#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
-    if (end - at >= 8) return (byte_words::foldAscii(byte_words::load(at)) & prefix.mask) == prefix.word;
-#endif
-    if (static_cast<std::size_t>(end - at) < prefix.length) return false;
+inline bool startsWith(const TagHead& head, const TagPrefix& prefix) {
+    if (head.wide) return (head.folded & prefix.mask) == prefix.word;
+    if (static_cast<std::size_t>(head.end - head.at) < prefix.length) return false;
     for (std::size_t i = 0; i < prefix.length; ++i) {
-        if (foldAscii(at[i]) != static_cast<unsigned char>(prefix.text[i])) return false;
+        if (foldAscii(head.at[i]) != static_cast<unsigned char>(prefix.text[i])) return false;
     }
     return true;
 }
@@ -159,15 +171,16 @@ inline std::size_t lowestBit(unsigned bits) { return byte_blocks::lowest(bits); 
 // byte the tag appends, or 0.
 inline unsigned char applyTagPrefixes(const unsigned char* at, const unsigned char* end,
                                       unsigned candidates, FilterState& state) {
-    if ((candidates & kTableStartBit) != 0 && startsWith(at, end, kTableStart)) {
+    const TagHead head = readTagHead(at, end);
+    if ((candidates & kTableStartBit) != 0 && startsWith(head, kTableStart)) {
         state.inTable = true;
-    } else if ((candidates & kTableEndBit) != 0 && startsWith(at, end, kTableEnd)) {
+    } else if ((candidates & kTableEndBit) != 0 && startsWith(head, kTableEnd)) {
         state.inTable = false;
     }
     unsigned rows = candidates & (state.inTable ? kInTableRows : rowsBefore(kRowCount));
     for (; rows != 0; rows &= rows - 1) {
         const TagPrefix& row = kTagEffects[lowestBit(rows)];
-        if (!startsWith(at, end, row)) continue;
+        if (!startsWith(head, row)) continue;
         switch (row.effect) {
             case TagEffect::kStartScript: state.inScript = true; return 0;
             case TagEffect::kEndScript: state.inScript = false; return 0;
@@ -321,7 +334,7 @@ struct TagSpans {
 // answer with no branch per tag.
 inline TagSpans findTags(const byte_blocks::BlockMasks& m, bool inTag) {
     const std::uint64_t marks = m.open | m.close;
-    const std::uint64_t inside = prefixXor(marks) ^ (inTag ? ~std::uint64_t{0} : 0);
+    const std::uint64_t inside = prefixXor(marks) ^ (0 - std::uint64_t{inTag});
     const std::uint64_t before = inside ^ marks;  // inside, as it was before each byte
     if ((m.open & before) == 0 && (m.close & ~before) == 0) {
         return {inside | m.close, m.open, (inside >> 63) != 0};
@@ -366,33 +379,48 @@ inline std::uint64_t effectCandidates(const byte_blocks::BlockMasks& m, std::uin
 //    a latch that whitespace sets and other kept bytes clear, carried through
 //    the dropped bytes between them;
 //  - a blank whose input neighbours are both digits is dropped.
-// `classify` gives the masks and `compact` packs the kept bytes. `inTag`
-// says whether a tag runs into the block, and on return whether one runs
-// out of it. Returns where the input goes on: after the block, or after a
-// script start tag with state.inScript set, for the caller to take over.
+// What one block hands on to the next.
+struct BlockCarry {
+    bool inTag;                // a tag runs into the block
+    std::uint64_t latch;       // 1 when a blank at the block's start would be dropped
+    std::uint64_t digitLast;   // 1 when the input byte before the block is a digit
+};
+
+// `classify` gives the masks and `compact` packs the kept bytes. Returns
+// where the input goes on: after the block, after the ">" of a long tag
+// that covers it, or after a script start tag with state.inScript set, for
+// the caller to take over.
 using Classify = byte_blocks::BlockMasks (*)(const unsigned char*);
 using Compact = unsigned char* (*)(const unsigned char*, std::uint64_t, unsigned char*);
 
 template <Classify classify, Compact compact>
 inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
-                                        unsigned char*& out, bool& inTag, FilterState& state) {
+                                        unsigned char*& out, BlockCarry& carry,
+                                        FilterState& state) {
+    constexpr std::size_t kBlock = byte_blocks::kBlock;
     const byte_blocks::BlockMasks m = classify(base);
-    const TagSpans spans = findTags(m, inTag);
-    if (spans.starts == 0 && spans.tagged == ~std::uint64_t{0} && spans.openAtEnd) {
+    const TagSpans spans = findTags(m, carry.inTag);
+    if ((spans.starts == 0) & (spans.tagged == ~std::uint64_t{0}) & spans.openAtEnd) {
         // Wholly inside a long tag or comment: on to its end.
-        inTag = false;
-        return afterClose(base + byte_blocks::kBlock, end);
+        carry.inTag = false;
+        carry.digitLast = 0;
+        return afterClose(base + kBlock, end);
     }
-    inTag = spans.openAtEnd;
+    carry.inTag = spans.openAtEnd;
 
-    alignas(16) unsigned char block[byte_blocks::kBlock];
-    std::memcpy(block, base, sizeof block);
+    // The block itself, until a tag's line feed or tab must replace a "<".
+    alignas(16) unsigned char block[kBlock];
+    const unsigned char* source = base;
     std::uint64_t appended = 0;  // "<" replaced by the byte their tag appends
     std::uint64_t taken = ~std::uint64_t{0};
     for (std::uint64_t tags = effectCandidates(m, spans.starts); tags != 0; tags &= tags - 1) {
         const std::size_t at = byte_blocks::lowest(tags);
         const unsigned char effect = applyTagEffects(base + at, end, state);
         if (effect != 0) {
+            if (source == base) {
+                std::memcpy(block, base, kBlock);
+                source = block;
+            }
             block[at] = effect;
             appended |= tags & (0 - tags);
         }
@@ -401,7 +429,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
             const std::uint64_t closes = m.close & byte_blocks::bitsFrom(at + 1);
             if (closes != 0) {
                 taken = ((closes & (0 - closes)) << 1) - 1;
-                inTag = false;
+                carry.inTag = false;
             }
             break;
         }
@@ -410,34 +438,32 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     const std::uint64_t text = ~(spans.tagged | m.control) & taken;
     const std::uint64_t kept = text | appended;  // before the blank rules
     const std::uint64_t whitespace = (m.blank & text) | appended;
-    // Whether the byte before the block leaves the latch set. Nothing but
-    // tag bytes was written while atStart holds, so out[-1] is only read
-    // after a text byte.
-    const std::uint64_t latchIn = state.atStart || isWrittenWhitespace(out[-1]) ? 1 : 0;
     const std::uint64_t holds = ~kept | whitespace;  // bytes that leave the latch as it is
-    const std::uint64_t latched = fillUp(holds, whitespace | (holds & latchIn));
-    const std::uint64_t afterWhitespace = (latched << 1) | latchIn;
-    const std::uint64_t digitBefore = (m.digit << 1) | std::uint64_t{isDigit(base[-1])};
-    const std::uint64_t digitAfter =
-        (m.digit >> 1) | std::uint64_t{isDigit(base[byte_blocks::kBlock])} << 63;
+    const std::uint64_t latched = fillUp(holds, whitespace | (holds & carry.latch));
+    const std::uint64_t afterWhitespace = (latched << 1) | carry.latch;
+    const std::uint64_t digitBefore = (m.digit << 1) | carry.digitLast;
+    const std::uint64_t digitAfter = (m.digit >> 1) | std::uint64_t{isDigit(base[kBlock])} << 63;
     const std::uint64_t dropped = m.blank & (afterWhitespace | (digitBefore & digitAfter));
     const std::uint64_t keep = kept & ~dropped;
     if ((keep & ~appended) != 0) state.atStart = false;
-    out = compact(block, keep, out);
-    return taken == ~std::uint64_t{0} ? base + byte_blocks::kBlock
-                                      : base + byte_blocks::lowest(~taken);
+    out = compact(source, keep, out);
+    carry.latch = latched >> 63;
+    carry.digitLast = m.digit >> 63;
+    return taken == ~std::uint64_t{0} ? base + kBlock : base + byte_blocks::lowest(~taken);
 }
 
 // Ordinary text, a block at a time, until a script starts or the end is near.
-// A block that lies wholly inside a tag ends in a jump to the tag's ">".
+// `in` is past the first text byte, so in[-1] exists. Nothing but tag bytes
+// was written while atStart holds, so out[-1] is only read after a text byte.
 template <Classify classify, Compact compact>
 inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state) {
-    bool inTag = false;
+    BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
+                     isDigit(in[-1]) ? 1U : 0U};
     while (end - in >= kBlockReach && !state.inScript) {
-        in = filterBlock<classify, compact>(in, end, out, inTag, state);
+        in = filterBlock<classify, compact>(in, end, out, carry, state);
     }
-    if (inTag) in = afterClose(in, end);
+    if (carry.inTag) in = afterClose(in, end);
 }
 
 // One instance for each set of processor features; the best one the

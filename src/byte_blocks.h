@@ -40,8 +40,10 @@ struct BlockMasks {
     // For telling, without a look at each tag, which tags may have an
     // effect: the bytes after "<" or "</" that such tags start with.
     std::uint64_t slash;        // "/"
-    std::uint64_t nameLetter;   // b, h, p, s, t in either case
-    std::uint64_t closeLetter;  // s, t in either case
+    std::uint64_t letterST;     // s or t, either case
+    std::uint64_t letterBH;     // b or h, either case
+    std::uint64_t letterP;      // p, either case
+    std::uint64_t letterACDIR;  // a, c, d, i or r, either case
 };
 
 #if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
@@ -63,10 +65,13 @@ inline BlockMasks classifyWords(const unsigned char* at) {
         m.blank |= bits8(equal(w, ' '), i);
         m.digit |= bits8(digits(w), i);
         const std::uint64_t folded = w | kOnes * 0x20;  // exact for letters, enough for these
-        const std::uint64_t st = equal(folded, 's') | equal(folded, 't');
         m.slash |= bits8(equal(w, '/'), i);
-        m.closeLetter |= bits8(st, i);
-        m.nameLetter |= bits8(st | equal(folded, 'b') | equal(folded, 'h') | equal(folded, 'p'), i);
+        m.letterST |= bits8(equal(folded, 's') | equal(folded, 't'), i);
+        m.letterBH |= bits8(equal(folded, 'b') | equal(folded, 'h'), i);
+        m.letterP |= bits8(equal(folded, 'p'), i);
+        m.letterACDIR |= bits8(equal(folded, 'a') | equal(folded, 'c') | equal(folded, 'd') |
+                                   equal(folded, 'i') | equal(folded, 'r'),
+                               i);
     }
     return m;
 }
@@ -90,14 +95,15 @@ inline void classify16(const unsigned char* at, unsigned shift, BlockMasks& m) {
     m.blank |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), shift);
     m.digit |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero), shift);
     const __m128i folded = _mm_or_si128(v, _mm_set1_epi8(0x20));
-    const __m128i st = _mm_or_si128(_mm_cmpeq_epi8(folded, _mm_set1_epi8('s')),
-                                    _mm_cmpeq_epi8(folded, _mm_set1_epi8('t')));
-    const __m128i bhp = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(folded, _mm_set1_epi8('b')),
-                                                  _mm_cmpeq_epi8(folded, _mm_set1_epi8('h'))),
-                                     _mm_cmpeq_epi8(folded, _mm_set1_epi8('p')));
+    const auto is = [folded](char c) { return _mm_cmpeq_epi8(folded, _mm_set1_epi8(c)); };
     m.slash |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), shift);
-    m.closeLetter |= bits16(st, shift);
-    m.nameLetter |= bits16(_mm_or_si128(st, bhp), shift);
+    m.letterST |= bits16(_mm_or_si128(is('s'), is('t')), shift);
+    m.letterBH |= bits16(_mm_or_si128(is('b'), is('h')), shift);
+    m.letterP |= bits16(is('p'), shift);
+    m.letterACDIR |= bits16(
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(is('a'), is('c')), _mm_or_si128(is('d'), is('i'))),
+                     is('r')),
+        shift);
 }
 
 // Written out four times so that every shift is a constant.
@@ -127,6 +133,10 @@ PLAINWRIT_TARGET_AVX2 inline std::uint64_t bits32(__m256i flags, unsigned shift)
            << shift;
 }
 
+PLAINWRIT_TARGET_AVX2 inline __m256i equal32(__m256i bytes, char c) {
+    return _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c));
+}
+
 PLAINWRIT_TARGET_AVX2 inline void classify32(const unsigned char* at, unsigned shift,
                                              BlockMasks& m) {
     const __m256i lastControl = _mm256_set1_epi8(0x1F);
@@ -136,18 +146,19 @@ PLAINWRIT_TARGET_AVX2 inline void classify32(const unsigned char* at, unsigned s
     m.open |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('<')), shift);
     m.close |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('>')), shift);
     m.blank |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')), shift);
-    m.digit |= bits32(
-        _mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, _mm256_set1_epi8(9)), fromZero), shift);
+    m.digit |=
+        bits32(_mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, _mm256_set1_epi8(9)), fromZero), shift);
     const __m256i folded = _mm256_or_si256(v, _mm256_set1_epi8(0x20));
-    const __m256i st = _mm256_or_si256(_mm256_cmpeq_epi8(folded, _mm256_set1_epi8('s')),
-                                       _mm256_cmpeq_epi8(folded, _mm256_set1_epi8('t')));
-    const __m256i bhp =
-        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(folded, _mm256_set1_epi8('b')),
-                                        _mm256_cmpeq_epi8(folded, _mm256_set1_epi8('h'))),
-                        _mm256_cmpeq_epi8(folded, _mm256_set1_epi8('p')));
     m.slash |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')), shift);
-    m.closeLetter |= bits32(st, shift);
-    m.nameLetter |= bits32(_mm256_or_si256(st, bhp), shift);
+    m.letterST |= bits32(_mm256_or_si256(equal32(folded, 's'), equal32(folded, 't')), shift);
+    m.letterBH |= bits32(_mm256_or_si256(equal32(folded, 'b'), equal32(folded, 'h')), shift);
+    m.letterP |= bits32(equal32(folded, 'p'), shift);
+    m.letterACDIR |=
+        bits32(_mm256_or_si256(
+                   _mm256_or_si256(_mm256_or_si256(equal32(folded, 'a'), equal32(folded, 'c')),
+                                   _mm256_or_si256(equal32(folded, 'd'), equal32(folded, 'i'))),
+                   equal32(folded, 'r')),
+               shift);
 }
 
 PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
@@ -157,10 +168,42 @@ PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
     return m;
 }
 
+// AVX-512 (byte instructions), the whole block in one step: each test gives
+// its 64-bit mask directly.
+#define PLAINWRIT_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx2,bmi,bmi2,popcnt")))
+
+PLAINWRIT_TARGET_AVX512 inline std::uint64_t is(__m512i bytes, char c) {
+    return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(c));
+}
+
+PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidest(const unsigned char* at) {
+    const __m512i v = _mm512_loadu_si512(at);
+    const __m512i folded = _mm512_or_si512(v, _mm512_set1_epi8(0x20));
+    BlockMasks m{};
+    m.control = _mm512_cmplt_epu8_mask(v, _mm512_set1_epi8(0x20));
+    m.open = is(v, '<');
+    m.close = is(v, '>');
+    m.blank = is(v, ' ');
+    m.digit =
+        _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, _mm512_set1_epi8('0')), _mm512_set1_epi8(10));
+    m.slash = is(v, '/');
+    m.letterST = is(folded, 's') | is(folded, 't');
+    m.letterBH = is(folded, 'b') | is(folded, 'h');
+    m.letterP = is(folded, 'p');
+    m.letterACDIR =
+        is(folded, 'a') | is(folded, 'c') | is(folded, 'd') | is(folded, 'i') | is(folded, 'r');
+    return m;
+}
+
 // Whether the processor running this, and its system, can use classifyWide.
 inline bool haveWide() {
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+}
+
+// Whether the processor running this, and its system, can use classifyWidest.
+inline bool haveWidest() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && haveWide();
 }
 
 #endif

@@ -364,26 +364,23 @@ inline TagSpans findTags(const byte_blocks::BlockMasks& m, bool inTag) {
     return spans;
 }
 
-// The tags that may have an effect: "<" then b, h, p, s or t, or "</" then
-// s or t. A "<" too near the end of the block to tell is always looked at.
+// The tags that may have an effect, by the bytes after their "<": "p";
+// "s", "t", "b" or "h" then "a", "c", "d", "i" or "r"; "/" then "s" or "t"
+// then one of those. A few others pass too and are then told apart by the
+// prefix tables. A "<" too near the end of the block to tell is always
+// looked at.
 inline std::uint64_t effectCandidates(const byte_blocks::BlockMasks& m, std::uint64_t starts) {
-    constexpr std::uint64_t kNearEnd = std::uint64_t{3} << 62;
-    return starts & ((m.nameLetter >> 1) | (m.slash >> 1 & m.closeLetter >> 2) | kNearEnd);
+    constexpr std::uint64_t kNearEnd = std::uint64_t{7} << 61;
+    const std::uint64_t named = ((m.letterST | m.letterBH) >> 1) & (m.letterACDIR >> 2);
+    const std::uint64_t closing = (m.slash >> 1) & (m.letterST >> 2) & (m.letterACDIR >> 3);
+    return starts & (named | closing | (m.letterP >> 1) | kNearEnd);
 }
 
-// One block of ordinary text, with every rule as mask arithmetic:
-//  - tag bytes and control bytes are dropped; a tag's line feed or tab takes
-//    the place of its "<", and the tags' effects are applied in their order;
-//  - a blank is dropped when the last byte kept before it (a tag's line feed
-//    or tab included) is whitespace, or when no text has been written yet:
-//    a latch that whitespace sets and other kept bytes clear, carried through
-//    the dropped bytes between them;
-//  - a blank whose input neighbours are both digits is dropped.
 // What one block hands on to the next.
 struct BlockCarry {
-    bool inTag;                // a tag runs into the block
-    std::uint64_t latch;       // 1 when a blank at the block's start would be dropped
-    std::uint64_t digitLast;   // 1 when the input byte before the block is a digit
+    bool inTag;               // a tag runs into the block
+    std::uint64_t latch;      // 1 when a blank at the block's start would be dropped
+    std::uint64_t digitLast;  // 1 when the input byte before the block is a digit
 };
 
 // `classify` gives the masks and `compact` packs the kept bytes. Returns
@@ -474,22 +471,40 @@ void filterBlocksPlain(const unsigned char*& in, const unsigned char* end, unsig
 }
 
 #if defined(PLAINWRIT_SHUFFLE_COMPACTION)
-PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void filterBlocksShuffle(
-    const unsigned char*& in, const unsigned char* end, unsigned char*& out, FilterState& state) {
+PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void filterBlocksShuffle(const unsigned char*& in,
+                                                                           const unsigned char* end,
+                                                                           unsigned char*& out,
+                                                                           FilterState& state) {
     filterBlocksWith<byte_blocks::classify, byte_compact::compactShuffle>(in, end, out, state);
 }
 #endif
 
 #if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
-PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void filterBlocksWide(
-    const unsigned char*& in, const unsigned char* end, unsigned char*& out, FilterState& state) {
+PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void filterBlocksWide(const unsigned char*& in,
+                                                                     const unsigned char* end,
+                                                                     unsigned char*& out,
+                                                                     FilterState& state) {
     filterBlocksWith<byte_blocks::classifyWide, byte_compact::compactShuffle>(in, end, out, state);
+}
+#endif
+
+#if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
+PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void filterBlocksWidest(const unsigned char*& in,
+                                                                         const unsigned char* end,
+                                                                         unsigned char*& out,
+                                                                         FilterState& state) {
+    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactShuffle>(in, end, out,
+                                                                                state);
 }
 #endif
 
 inline void filterBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                          FilterState& state) {
 #if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
+    if (byte_blocks::haveWidest()) {
+        filterBlocksWidest(in, end, out, state);
+        return;
+    }
     if (byte_blocks::haveWide()) {
         filterBlocksWide(in, end, out, state);
         return;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -24,10 +25,10 @@ byte_blocks::BlockMasks plainMasks(const unsigned char* at) {
         if (b >= '0' && b <= '9') m.digit |= bit;
         const unsigned char lower = (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 32) : b;
         if (b == '/') m.slash |= bit;
-        if (lower == 's' || lower == 't') m.closeLetter |= bit;
-        if (lower == 'b' || lower == 'h' || lower == 'p' || lower == 's' || lower == 't') {
-            m.nameLetter |= bit;
-        }
+        if (lower == 's' || lower == 't') m.letterST |= bit;
+        if (lower == 'b' || lower == 'h') m.letterBH |= bit;
+        if (lower == 'p') m.letterP |= bit;
+        if (std::strchr("acdir", lower) != nullptr && lower != 0) m.letterACDIR |= bit;
     }
     return m;
 }
@@ -39,16 +40,18 @@ void expectSame(const byte_blocks::BlockMasks& a, const byte_blocks::BlockMasks&
     EXPECT_EQ(a.blank, b.blank);
     EXPECT_EQ(a.digit, b.digit);
     EXPECT_EQ(a.slash, b.slash);
-    EXPECT_EQ(a.nameLetter, b.nameLetter);
-    EXPECT_EQ(a.closeLetter, b.closeLetter);
+    EXPECT_EQ(a.letterST, b.letterST);
+    EXPECT_EQ(a.letterBH, b.letterBH);
+    EXPECT_EQ(a.letterP, b.letterP);
+    EXPECT_EQ(a.letterACDIR, b.letterACDIR);
 }
 
 TEST(ByteBlocks, FlagExactlyTheRightBytes) {
     // The bytes at the edges of every class, and any byte at all.
-    const unsigned char edges[] = {0x00, 0x01, 0x0F, 0x1F, 0x20, 0x21, '/', '0', '9', ':', ';',
-                                   '<',  '=',  '>',  'B',  'b',  'C',  'h', 'H', 'p', 'P', 'R',
-                                   's',  'S',  't',  'T',  'u',  0x7F, 0x80, 0x9F, 0xA0, 0xBC,
-                                   0xD3, 0xF4, 0xFF};
+    const unsigned char edges[] = {0x00, 0x01, 0x0F, 0x1F, 0x20, 0x21, '/',  '0',  '9', ':', ';',
+                                   '<',  '=',  '>',  'B',  'b',  'C',  'h',  'H',  'p', 'P', 'R',
+                                   's',  'S',  't',  'T',  'u',  'a',  'A',  'c',  'D', 'i', 'I',
+                                   'r',  0x7F, 0x80, 0x9F, 0xA0, 0xBC, 0xD3, 0xF4, 0xFF};
     std::mt19937 random(7);
     std::vector<unsigned char> block(byte_blocks::kBlock);
     for (int round = 0; round < 4000; ++round) {

@@ -226,6 +226,17 @@ inline std::size_t lowest(std::uint64_t bits) {
 #endif
 }
 
+inline std::size_t countBits(std::uint64_t bits) {
+#if defined(__GNUC__)
+    return static_cast<std::size_t>(__builtin_popcountll(bits));
+#else
+    bits -= (bits >> 1) & 0x5555555555555555ULL;
+    bits = (bits & 0x3333333333333333ULL) + ((bits >> 2) & 0x3333333333333333ULL);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<std::size_t>((bits * 0x0101010101010101ULL) >> 56);
+#endif
+}
+
 }  // namespace byte_blocks
 
 #endif

@@ -166,6 +166,37 @@ constexpr unsigned kInTableRows = inTableRows();
 
 inline std::size_t lowestBit(unsigned bits) { return byte_blocks::lowest(bits); }
 
+// The rows that need a comparison after the second- and third-byte tables,
+// and the table prefixes (all longer than three bytes); and what each
+// shorter row appends (none of them starts or ends a script).
+constexpr unsigned comparedRows() {
+    unsigned rows = kTableStartBit | kTableEndBit;
+    for (std::size_t i = 0; i < kRowCount; ++i) {
+        if (kTagEffects[i].length > 3) rows |= 1U << i;
+    }
+    return rows;
+}
+constexpr unsigned kComparedRows = comparedRows();
+static_assert(kTableStart.length > 3 && kTableEnd.length > 3, "table prefixes are compared");
+
+constexpr std::array<unsigned char, kRowCount> shortRowAppends() {
+    std::array<unsigned char, kRowCount> appends{};
+    for (std::size_t i = 0; i < kRowCount; ++i) {
+        const TagEffect effect = kTagEffects[i].effect;
+        appends[i] = effect == TagEffect::kLineFeed ? '\n' : effect == TagEffect::kTab ? '\t' : 0;
+    }
+    return appends;
+}
+constexpr std::array<unsigned char, kRowCount> kShortRowAppends = shortRowAppends();
+
+constexpr bool shortRowsOnlyAppend() {
+    for (std::size_t i = 0; i < kRowCount; ++i) {
+        if (kTagEffects[i].length <= 3 && kShortRowAppends[i] == 0) return false;
+    }
+    return true;
+}
+static_assert(shortRowsOnlyAppend(), "a short row that changes a state would need its own case");
+
 // The table state first, then the first effect row that matches, exactly as
 // if every row were tried in order: rows left out cannot match. Returns the
 // byte the tag appends, or 0.
@@ -213,7 +244,11 @@ inline unsigned char applyTagEffects(const unsigned char* at, const unsigned cha
     unsigned candidates = kBySecondByte[at[1]];
     if (candidates == 0) return 0;
     candidates &= kByThirdByte[at[2]];  // at[1] is not the terminator: at[2] can be read
-    return candidates == 0 ? 0 : applyTagPrefixes(at, end, candidates, state);
+    if ((candidates & kComparedRows) != 0) return applyTagPrefixes(at, end, candidates, state);
+    // Only prefixes of up to three bytes are left, and the tables have
+    // already matched all their bytes.
+    const unsigned rows = candidates & (state.inTable ? kInTableRows : rowsBefore(kRowCount));
+    return rows == 0 ? 0 : kShortRowAppends[lowestBit(rows)];
 }
 
 // Handles the tag that starts at the "<" at `at` and returns the position
@@ -405,22 +440,15 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     }
     carry.inTag = spans.openAtEnd;
 
-    // The block itself, until a tag's line feed or tab must replace a "<".
-    alignas(16) unsigned char block[kBlock];
-    const unsigned char* source = base;
-    std::uint64_t appended = 0;  // "<" replaced by the byte their tag appends
+    std::uint64_t lineFeeds = 0;  // "<" whose tag appends a line feed in their place
+    std::uint64_t tabs = 0;       // and a tab
     std::uint64_t taken = ~std::uint64_t{0};
     for (std::uint64_t tags = effectCandidates(m, spans.starts); tags != 0; tags &= tags - 1) {
         const std::size_t at = byte_blocks::lowest(tags);
         const unsigned char effect = applyTagEffects(base + at, end, state);
-        if (effect != 0) {
-            if (source == base) {
-                std::memcpy(block, base, kBlock);
-                source = block;
-            }
-            block[at] = effect;
-            appended |= tags & (0 - tags);
-        }
+        const std::uint64_t tag = tags & (0 - tags);
+        lineFeeds |= effect == '\n' ? tag : 0;
+        tabs |= effect == '\t' ? tag : 0;
         if (state.inScript) {
             // The rest of the block is the caller's, from the end of this tag.
             const std::uint64_t closes = m.close & byte_blocks::bitsFrom(at + 1);
@@ -431,6 +459,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
             break;
         }
     }
+    const std::uint64_t appended = lineFeeds | tabs;
 
     const std::uint64_t text = ~(spans.tagged | m.control) & taken;
     const std::uint64_t kept = text | appended;  // before the blank rules
@@ -443,20 +472,29 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     const std::uint64_t dropped = m.blank & (afterWhitespace | (digitBefore & digitAfter));
     const std::uint64_t keep = kept & ~dropped;
     if ((keep & ~appended) != 0) state.atStart = false;
-    out = compact(source, keep, out);
+    unsigned char* const written = out;
+    out = compact(base, keep, out);
+    // The kept "<" of tags that append a byte become that byte. Patching the
+    // output, not the block, keeps the packing's loads clear of fresh stores.
+    for (std::uint64_t bits = lineFeeds; bits != 0; bits &= bits - 1) {
+        written[byte_blocks::countBits(keep & ((bits & (0 - bits)) - 1))] = '\n';
+    }
+    for (std::uint64_t bits = tabs; bits != 0; bits &= bits - 1) {
+        written[byte_blocks::countBits(keep & ((bits & (0 - bits)) - 1))] = '\t';
+    }
     carry.latch = latched >> 63;
     carry.digitLast = m.digit >> 63;
     return taken == ~std::uint64_t{0} ? base + kBlock : base + byte_blocks::lowest(~taken);
 }
 
-// Ordinary text, a block at a time, until a script starts or the end is near.
-// `in` is past the first text byte, so in[-1] exists. Nothing but tag bytes
-// was written while atStart holds, so out[-1] is only read after a text byte.
+// A block at a time, until a script starts or the end is near. `digitBefore`
+// tells whether the input byte before `in` is a digit. Nothing but tag bytes
+// is written while atStart holds, so out[-1] is only read after a text byte.
 template <Classify classify, Compact compact>
 inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
-                             unsigned char*& out, FilterState& state) {
+                             unsigned char*& out, FilterState& state, bool digitBefore) {
     BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
-                     isDigit(in[-1]) ? 1U : 0U};
+                     digitBefore ? 1U : 0U};
     while (end - in >= kBlockReach && !state.inScript) {
         in = filterBlock<classify, compact>(in, end, out, carry, state);
     }
@@ -466,16 +504,19 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
 // One instance for each set of processor features; the best one the
 // processor has is chosen at run time.
 void filterBlocksPlain(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                       FilterState& state) {
-    filterBlocksWith<byte_blocks::classify, byte_compact::compactWords>(in, end, out, state);
+                       FilterState& state, bool digitBefore) {
+    filterBlocksWith<byte_blocks::classify, byte_compact::compactWords>(in, end, out, state,
+                                                                        digitBefore);
 }
 
 #if defined(PLAINWRIT_SHUFFLE_COMPACTION)
 PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void filterBlocksShuffle(const unsigned char*& in,
                                                                            const unsigned char* end,
                                                                            unsigned char*& out,
-                                                                           FilterState& state) {
-    filterBlocksWith<byte_blocks::classify, byte_compact::compactShuffle>(in, end, out, state);
+                                                                           FilterState& state,
+                                                                           bool digitBefore) {
+    filterBlocksWith<byte_blocks::classify, byte_compact::compactShuffle>(in, end, out, state,
+                                                                          digitBefore);
 }
 #endif
 
@@ -483,8 +524,10 @@ PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void filterBlocksShuffle(const
 PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void filterBlocksWide(const unsigned char*& in,
                                                                      const unsigned char* end,
                                                                      unsigned char*& out,
-                                                                     FilterState& state) {
-    filterBlocksWith<byte_blocks::classifyWide, byte_compact::compactShuffle>(in, end, out, state);
+                                                                     FilterState& state,
+                                                                     bool digitBefore) {
+    filterBlocksWith<byte_blocks::classifyWide, byte_compact::compactShuffle>(in, end, out, state,
+                                                                              digitBefore);
 }
 #endif
 
@@ -492,31 +535,32 @@ PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void filterBlocksWide(const unsig
 PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void filterBlocksWidest(const unsigned char*& in,
                                                                          const unsigned char* end,
                                                                          unsigned char*& out,
-                                                                         FilterState& state) {
-    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactShuffle>(in, end, out,
-                                                                                state);
+                                                                         FilterState& state,
+                                                                         bool digitBefore) {
+    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactShuffle>(in, end, out, state,
+                                                                                digitBefore);
 }
 #endif
 
 inline void filterBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                         FilterState& state) {
+                         FilterState& state, bool digitBefore) {
 #if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
     if (byte_blocks::haveWidest()) {
-        filterBlocksWidest(in, end, out, state);
+        filterBlocksWidest(in, end, out, state, digitBefore);
         return;
     }
     if (byte_blocks::haveWide()) {
-        filterBlocksWide(in, end, out, state);
+        filterBlocksWide(in, end, out, state, digitBefore);
         return;
     }
 #endif
 #if defined(PLAINWRIT_SHUFFLE_COMPACTION)
     if (byte_compact::haveShuffle()) {
-        filterBlocksShuffle(in, end, out, state);
+        filterBlocksShuffle(in, end, out, state, digitBefore);
         return;
     }
 #endif
-    filterBlocksPlain(in, end, out, state);
+    filterBlocksPlain(in, end, out, state, digitBefore);
 }
 
 #endif
@@ -531,13 +575,20 @@ inline const unsigned char* skipDropped(const unsigned char* in, const unsigned 
 }  // namespace
 
 std::size_t filterMarkup(const char* input, std::size_t length, char* output) {
-    const auto* in = reinterpret_cast<const unsigned char*>(input);
+    const auto* const begin = reinterpret_cast<const unsigned char*>(input);
+    const unsigned char* in = begin;
     const unsigned char* const end = in + length;
     auto* const outBegin = reinterpret_cast<unsigned char*>(output);
     unsigned char* out = outBegin;
     FilterState state;
 
     while (in < end) {
+#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
+        if (!state.inScript && end - in >= kBlockReach) {
+            filterBlocks(in, end, out, state, in != begin && isDigit(in[-1]));
+            continue;
+        }
+#endif
         const unsigned char b = *in;
         if (b == kTagOpen) {
             in = takeTag(in, end, out, state);
@@ -565,12 +616,6 @@ std::size_t filterMarkup(const char* input, std::size_t length, char* output) {
             if (!(isDigit(in[-1]) && isDigit(in[1]))) *out++ = kBlank;
             ++in;
         } else {
-#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
-            if (end - in >= kBlockReach) {
-                filterBlocks(in, end, out, state);
-                continue;
-            }
-#endif
             copyRun(in, end, out);
         }
     }

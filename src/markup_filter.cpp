@@ -1,16 +1,20 @@
-// Markup filter. The pass is a small state machine over the input:
-//   inside a tag      -> jump to the next ">" (a word-wide look, then memchr);
-//   inside a script   -> jump to the next "<";
-//   before any text,
-//   after whitespace  -> skip blanks and control bytes in a tight loop;
-//   ordinary text     -> 64-byte blocks: one classification into bit masks,
-//                        the blank rules as mask arithmetic, the text between
-//                        tags and control bytes copied in bulk, tags handled
-//                        in the block; near the end of the input, runs of
-//                        plain bytes copied eight at a time instead.
-// At a "<" only the prefixes whose second and third bytes match are compared.
-// Every rule is still decided per byte, so the fast paths give the same
-// result as looking at each byte in turn.
+// Markup filter. Outside scripts, and while 80 bytes or more are left, the
+// input is taken in 64-byte blocks:
+//   - one classification gives a bit mask per byte class (control, "<", ">",
+//     blank, digit, and the letters that tags with an effect begin with);
+//   - tags are found by a running parity of "<" and ">" where the two take
+//     turns, tag by tag where they do not;
+//   - only the tags whose first bytes fit an effect prefix are looked at;
+//   - the blank rules become mask arithmetic, and the kept bytes are packed
+//     into the output in one step; a tag's line feed or tab then replaces
+//     its "<" there.
+// The block loop exists once per instruction set (portable words, SSSE3,
+// AVX2, AVX-512) and the fastest one the processor has is chosen at run
+// time. Inside a script, and near the end, a small state machine takes the
+// input byte by byte, with jumps to the next ">" inside a tag, to the next
+// "<" inside a script, and runs of plain text copied eight bytes at a time.
+// Every rule is still decided per byte: each path gives the same result as
+// looking at each byte in turn.
 #include "markup_filter.h"
 
 #include <array>
@@ -316,17 +320,12 @@ inline void copyRun(const unsigned char*& in, const unsigned char* end, unsigned
     }
 }
 
-#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
-
-// Input a block may look at: the block, the byte after it, and the prefix
-// comparisons of a "<" near its end.
+// Input a block may look at, and output it may write: the block, the byte
+// after it, the word-wide prefix comparison of a "<" near its end, and the
+// stores of the packing that may reach past what it keeps.
 constexpr std::ptrdiff_t kBlockReach = byte_compact::kRoom;
 
-// The bits from `low` to `high`, both single bits with low <= high; `high`
-// may be bit 63.
-inline std::uint64_t bitsBetween(std::uint64_t low, std::uint64_t high) {
-    return (high << 1) - low;
-}
+#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
 
 // Bits that are set in `mask` at or above a bit of `seeds` with no clear bit
 // of `mask` in between: each run of `mask` from its lowest seed up.
@@ -501,69 +500,75 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
     if (carry.inTag) in = afterClose(in, end);
 }
 
-// One instance for each set of processor features; the best one the
-// processor has is chosen at run time.
-void filterBlocksPlain(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                       FilterState& state, bool digitBefore) {
+// One instance for each set of processor features.
+using BlockLoop = void (*)(const unsigned char*&, const unsigned char*, unsigned char*&,
+                           FilterState&, bool);
+
+void blocksPortable(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                    FilterState& state, bool digitBefore) {
     filterBlocksWith<byte_blocks::classify, byte_compact::compactWords>(in, end, out, state,
                                                                         digitBefore);
 }
 
 #if defined(PLAINWRIT_SHUFFLE_COMPACTION)
-PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void filterBlocksShuffle(const unsigned char*& in,
-                                                                           const unsigned char* end,
-                                                                           unsigned char*& out,
-                                                                           FilterState& state,
-                                                                           bool digitBefore) {
+PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void blocksSsse3(const unsigned char*& in,
+                                                                   const unsigned char* end,
+                                                                   unsigned char*& out,
+                                                                   FilterState& state,
+                                                                   bool digitBefore) {
     filterBlocksWith<byte_blocks::classify, byte_compact::compactShuffle>(in, end, out, state,
                                                                           digitBefore);
 }
 #endif
 
 #if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
-PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void filterBlocksWide(const unsigned char*& in,
-                                                                     const unsigned char* end,
-                                                                     unsigned char*& out,
-                                                                     FilterState& state,
-                                                                     bool digitBefore) {
+PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void blocksAvx2(const unsigned char*& in,
+                                                               const unsigned char* end,
+                                                               unsigned char*& out,
+                                                               FilterState& state,
+                                                               bool digitBefore) {
     filterBlocksWith<byte_blocks::classifyWide, byte_compact::compactShuffle>(in, end, out, state,
                                                                               digitBefore);
 }
-#endif
 
-#if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
-PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void filterBlocksWidest(const unsigned char*& in,
-                                                                         const unsigned char* end,
-                                                                         unsigned char*& out,
-                                                                         FilterState& state,
-                                                                         bool digitBefore) {
+PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigned char*& in,
+                                                                   const unsigned char* end,
+                                                                   unsigned char*& out,
+                                                                   FilterState& state,
+                                                                   bool digitBefore) {
     filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactShuffle>(in, end, out, state,
                                                                                 digitBefore);
 }
 #endif
 
-inline void filterBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                         FilterState& state, bool digitBefore) {
-#if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
-    if (byte_blocks::haveWidest()) {
-        filterBlocksWidest(in, end, out, state, digitBefore);
-        return;
-    }
-    if (byte_blocks::haveWide()) {
-        filterBlocksWide(in, end, out, state, digitBefore);
-        return;
-    }
+#endif
+
+// The block loop of `path`, or none where it does not exist or the
+// processor lacks what it needs.
+BlockLoop blockLoopFor(BlockPath path) {
+    switch (path) {
+        case BlockPath::kScalar: return nullptr;
+#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
+        case BlockPath::kPortable: return blocksPortable;
 #endif
 #if defined(PLAINWRIT_SHUFFLE_COMPACTION)
-    if (byte_compact::haveShuffle()) {
-        filterBlocksShuffle(in, end, out, state, digitBefore);
-        return;
-    }
+        case BlockPath::kSsse3: return byte_compact::haveShuffle() ? blocksSsse3 : nullptr;
 #endif
-    filterBlocksPlain(in, end, out, state, digitBefore);
+#if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
+        case BlockPath::kAvx2: return byte_blocks::haveWide() ? blocksAvx2 : nullptr;
+        case BlockPath::kAvx512: return byte_blocks::haveWidest() ? blocksAvx512 : nullptr;
+#endif
+        default: return nullptr;
+    }
 }
 
-#endif
+BlockPath fastestPath() {
+    for (const BlockPath path : {BlockPath::kAvx512, BlockPath::kAvx2, BlockPath::kSsse3}) {
+        if (blockLoopFor(path) != nullptr) return path;
+    }
+    return blockLoopFor(BlockPath::kPortable) != nullptr ? BlockPath::kPortable
+                                                         : BlockPath::kScalar;
+}
 
 // Blanks and control bytes that would all be dropped: before any text, or
 // while the last byte written is whitespace.
@@ -574,7 +579,17 @@ inline const unsigned char* skipDropped(const unsigned char* in, const unsigned 
 
 }  // namespace
 
+bool blockPathAvailable(BlockPath path) {
+    return path == BlockPath::kScalar || blockLoopFor(path) != nullptr;
+}
+
 std::size_t filterMarkup(const char* input, std::size_t length, char* output) {
+    static const BlockPath fastest = fastestPath();
+    return filterMarkupUsing(fastest, input, length, output);
+}
+
+std::size_t filterMarkupUsing(BlockPath path, const char* input, std::size_t length, char* output) {
+    const BlockLoop blocks = blockLoopFor(path);
     const auto* const begin = reinterpret_cast<const unsigned char*>(input);
     const unsigned char* in = begin;
     const unsigned char* const end = in + length;
@@ -583,12 +598,10 @@ std::size_t filterMarkup(const char* input, std::size_t length, char* output) {
     FilterState state;
 
     while (in < end) {
-#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
-        if (!state.inScript && end - in >= kBlockReach) {
-            filterBlocks(in, end, out, state, in != begin && isDigit(in[-1]));
+        if (blocks != nullptr && !state.inScript && end - in >= kBlockReach) {
+            blocks(in, end, out, state, in != begin && isDigit(in[-1]));
             continue;
         }
-#endif
         const unsigned char b = *in;
         if (b == kTagOpen) {
             in = takeTag(in, end, out, state);

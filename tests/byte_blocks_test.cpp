@@ -2,12 +2,14 @@
 // exactly the bytes a plain test of each byte flags.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
 #include <vector>
 
 #include "byte_blocks.h"
+#include "byte_compact.h"
 
 #if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
 
@@ -64,6 +66,35 @@ TEST(ByteBlocks, FlagExactlyTheRightBytes) {
         expectSame(byte_blocks::classifyWords(block.data()), expected);
 #if defined(PLAINWRIT_BLOCKS_AVX2)
         if (byte_blocks::haveWide()) expectSame(byte_blocks::classifyWide(block.data()), expected);
+#endif
+    }
+}
+
+// Packing: the kept bytes in order, for masks at the edges (none, all, one
+// byte, every other byte) and at random, from a block of distinct bytes.
+TEST(ByteBlocks, PackExactlyTheKeptBytes) {
+    std::vector<std::uint64_t> masks = {
+        0, ~std::uint64_t{0}, 0x5555555555555555ULL, 0xFF00FF00FF00FF00ULL, std::uint64_t{1} << 63,
+        1};
+    std::mt19937_64 random(11);
+    for (int i = 0; i < 2000; ++i) masks.push_back(random() & random());
+    std::vector<unsigned char> block(byte_blocks::kBlock);
+    for (unsigned i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>(0x80 + i);
+    for (const std::uint64_t keep : masks) {
+        std::vector<unsigned char> expected;
+        for (unsigned i = 0; i < block.size(); ++i) {
+            if ((keep >> i & 1U) != 0) expected.push_back(block[i]);
+        }
+        const auto check =
+            [&](unsigned char* (*compact)(const unsigned char*, std::uint64_t, unsigned char*)) {
+                std::vector<unsigned char> out(byte_compact::kRoom, 0);
+                const unsigned char* end = compact(block.data(), keep, out.data());
+                ASSERT_EQ(static_cast<std::size_t>(end - out.data()), expected.size()) << keep;
+                EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin())) << keep;
+            };
+        check(byte_compact::compactWords);
+#if defined(PLAINWRIT_SHUFFLE_COMPACTION)
+        if (byte_compact::haveShuffle()) check(byte_compact::compactShuffle);
 #endif
     }
 }

@@ -195,6 +195,10 @@ PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidest(const unsigned char* at
     return m;
 }
 
+PLAINWRIT_TARGET_AVX2 inline std::size_t countBitsPopcnt(std::uint64_t bits) {
+    return static_cast<std::size_t>(__builtin_popcountll(bits));
+}
+
 // Whether the processor running this, and its system, can use classifyWide.
 inline bool haveWide() {
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
@@ -226,15 +230,13 @@ inline std::size_t lowest(std::uint64_t bits) {
 #endif
 }
 
+// Portable: a processor without the popcount instruction would otherwise
+// need a library call.
 inline std::size_t countBits(std::uint64_t bits) {
-#if defined(__GNUC__)
-    return static_cast<std::size_t>(__builtin_popcountll(bits));
-#else
     bits -= (bits >> 1) & 0x5555555555555555ULL;
     bits = (bits & 0x3333333333333333ULL) + ((bits >> 2) & 0x3333333333333333ULL);
     bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
     return static_cast<std::size_t>((bits * 0x0101010101010101ULL) >> 56);
-#endif
 }
 
 }  // namespace byte_blocks

@@ -423,8 +423,9 @@ struct BlockCarry {
 // the caller to take over.
 using Classify = byte_blocks::BlockMasks (*)(const unsigned char*);
 using Compact = unsigned char* (*)(const unsigned char*, std::uint64_t, unsigned char*);
+using CountBits = std::size_t (*)(std::uint64_t);
 
-template <Classify classify, Compact compact>
+template <Classify classify, Compact compact, CountBits countBits>
 inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
                                         unsigned char*& out, BlockCarry& carry,
                                         FilterState& state) {
@@ -476,10 +477,10 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     // The kept "<" of tags that append a byte become that byte. Patching the
     // output, not the block, keeps the packing's loads clear of fresh stores.
     for (std::uint64_t bits = lineFeeds; bits != 0; bits &= bits - 1) {
-        written[byte_blocks::countBits(keep & ((bits & (0 - bits)) - 1))] = '\n';
+        written[countBits(keep & ((bits & (0 - bits)) - 1))] = '\n';
     }
     for (std::uint64_t bits = tabs; bits != 0; bits &= bits - 1) {
-        written[byte_blocks::countBits(keep & ((bits & (0 - bits)) - 1))] = '\t';
+        written[countBits(keep & ((bits & (0 - bits)) - 1))] = '\t';
     }
     carry.latch = latched >> 63;
     carry.digitLast = m.digit >> 63;
@@ -489,13 +490,13 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
 // A block at a time, until a script starts or the end is near. `digitBefore`
 // tells whether the input byte before `in` is a digit. Nothing but tag bytes
 // is written while atStart holds, so out[-1] is only read after a text byte.
-template <Classify classify, Compact compact>
+template <Classify classify, Compact compact, CountBits countBits>
 inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state, bool digitBefore) {
     BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
                      digitBefore ? 1U : 0U};
     while (end - in >= kBlockReach && !state.inScript) {
-        in = filterBlock<classify, compact>(in, end, out, carry, state);
+        in = filterBlock<classify, compact, countBits>(in, end, out, carry, state);
     }
     if (carry.inTag) in = afterClose(in, end);
 }
@@ -506,8 +507,8 @@ using BlockLoop = void (*)(const unsigned char*&, const unsigned char*, unsigned
 
 void blocksPortable(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                     FilterState& state, bool digitBefore) {
-    filterBlocksWith<byte_blocks::classify, byte_compact::compactWords>(in, end, out, state,
-                                                                        digitBefore);
+    filterBlocksWith<byte_blocks::classify, byte_compact::compactWords, byte_blocks::countBits>(
+        in, end, out, state, digitBefore);
 }
 
 #if defined(PLAINWRIT_SHUFFLE_COMPACTION)
@@ -516,8 +517,8 @@ PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void blocksSsse3(const unsigne
                                                                    unsigned char*& out,
                                                                    FilterState& state,
                                                                    bool digitBefore) {
-    filterBlocksWith<byte_blocks::classify, byte_compact::compactShuffle>(in, end, out, state,
-                                                                          digitBefore);
+    filterBlocksWith<byte_blocks::classify, byte_compact::compactShuffle, byte_blocks::countBits>(
+        in, end, out, state, digitBefore);
 }
 #endif
 
@@ -527,8 +528,8 @@ PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void blocksAvx2(const unsigned ch
                                                                unsigned char*& out,
                                                                FilterState& state,
                                                                bool digitBefore) {
-    filterBlocksWith<byte_blocks::classifyWide, byte_compact::compactShuffle>(in, end, out, state,
-                                                                              digitBefore);
+    filterBlocksWith<byte_blocks::classifyWide, byte_compact::compactShuffle,
+                     byte_blocks::countBitsPopcnt>(in, end, out, state, digitBefore);
 }
 
 PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigned char*& in,
@@ -536,8 +537,8 @@ PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigne
                                                                    unsigned char*& out,
                                                                    FilterState& state,
                                                                    bool digitBefore) {
-    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactShuffle>(in, end, out, state,
-                                                                                digitBefore);
+    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactShuffle,
+                     byte_blocks::countBitsPopcnt>(in, end, out, state, digitBefore);
 }
 #endif
 
@@ -584,8 +585,7 @@ bool blockPathAvailable(BlockPath path) {
 }
 
 std::size_t filterMarkup(const char* input, std::size_t length, char* output) {
-    static const BlockPath fastest = fastestPath();
-    return filterMarkupUsing(fastest, input, length, output);
+    return filterMarkupUsing(fastestPath(), input, length, output);
 }
 
 std::size_t filterMarkupUsing(BlockPath path, const char* input, std::size_t length, char* output) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_inputs.h"
@@ -41,6 +42,17 @@ void benchFilter(benchmark::State& state, const std::string* text) {
     auto output = warmBuffer(size + 1);
     for (auto _ : state) {
         benchmark::DoNotOptimize(filterMarkup(text->c_str(), size, output.get()));
+        benchmark::ClobberMemory();
+    }
+    reportBytes(state, size);
+}
+
+// The filter with one named way of taking the input (see BlockPath).
+void benchFilterPath(benchmark::State& state, BlockPath path, const std::string* text) {
+    const std::size_t size = text->size();
+    auto output = warmBuffer(size + 1);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(filterMarkupUsing(path, text->c_str(), size, output.get()));
         benchmark::ClobberMemory();
     }
     reportBytes(state, size);
@@ -140,6 +152,18 @@ void registerAll() {
         benchmark::RegisterBenchmark(("decode/" + input.name).c_str(), benchDecoder, bytes);
         benchmark::RegisterBenchmark(("read/" + input.name).c_str(), benchReadTextMode, bytes);
         benchmark::RegisterBenchmark(("write/" + input.name).c_str(), benchWriteTextMode, bytes);
+    }
+    // The realistic page through each way of taking the input that this
+    // processor has: what each instruction set brings.
+    const std::pair<BlockPath, const char*> paths[] = {{BlockPath::kScalar, "scalar"},
+                                                       {BlockPath::kPortable, "portable"},
+                                                       {BlockPath::kSsse3, "ssse3"},
+                                                       {BlockPath::kAvx2, "avx2"},
+                                                       {BlockPath::kAvx512, "avx512"}};
+    for (const auto& [path, name] : paths) {
+        if (!blockPathAvailable(path)) continue;
+        benchmark::RegisterBenchmark((std::string("filter_path/") + name + "/page").c_str(),
+                                     benchFilterPath, path, &inputs().front().bytes);
     }
     // The same inputs at an eighth of the size: equal throughput means the
     // time grows linearly with the input.

@@ -3,7 +3,8 @@
 // length plus the terminator, so a read past the terminator is caught; the
 // output buffer has exactly the room the interface promises. The result must
 // be terminated, no longer than the input, free of control bytes other than
-// line feed and tab, and equal to the plain model.
+// line feed and tab, and equal to the plain model, whichever way the filter
+// takes the input.
 #include <memory>
 
 #include "fuzz_check.h"
@@ -30,9 +31,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(std::string(out.get(), length) == plain::filter(text), "differs from the plain model");
     require(std::memcmp(in.get(), text.data(), n) == 0, "input was changed");
 
-    // The form without a length must give the same text.
+    // The form without a length must give the same text, and so must every
+    // other way of taking the input that this processor has.
     std::unique_ptr<char[]> again(new char[n + 1]);
     filterMarkup(in.get(), again.get());
     require(std::strcmp(again.get(), out.get()) == 0, "the two forms differ");
+    for (const BlockPath path : {BlockPath::kScalar, BlockPath::kPortable, BlockPath::kSsse3,
+                                 BlockPath::kAvx2, BlockPath::kAvx512}) {
+        if (!blockPathAvailable(path)) continue;
+        std::memset(again.get(), 'U', n + 1);
+        const std::size_t pathLength = filterMarkupUsing(path, in.get(), n, again.get());
+        require(pathLength == length && std::memcmp(again.get(), out.get(), length + 1) == 0,
+                "the block paths differ");
+    }
     return 0;
 }

@@ -19,6 +19,14 @@
 #define PLAINWRIT_HAVE_BYTE_BLOCKS 1
 #endif
 
+// Not on Windows: there the compilers may keep 32-byte values in stack slots
+// that are only 16-byte aligned.
+#if defined(PLAINWRIT_BLOCKS_SSE2) && defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
+#include <immintrin.h>
+#define PLAINWRIT_BLOCKS_AVX2 1
+#define PLAINWRIT_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
+#endif
+
 namespace byte_blocks {
 
 constexpr std::size_t kBlock = 64;
@@ -29,6 +37,13 @@ struct BlockMasks {
     std::uint64_t close;    // ">"
     std::uint64_t blank;    // " "
     std::uint64_t digit;    // "0" to "9"
+    // For telling, without a look at each tag, which tags may have an
+    // effect: the bytes after "<" or "</" that such tags start with.
+    std::uint64_t slash;        // "/"
+    std::uint64_t letterST;     // s or t, either case
+    std::uint64_t letterBH;     // b or h, either case
+    std::uint64_t letterP;      // p, either case
+    std::uint64_t letterACDIR;  // a, c, d, i or r, either case
 };
 
 #if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
@@ -41,7 +56,7 @@ inline std::uint64_t bits8(std::uint64_t flags, unsigned shift) {
 
 inline BlockMasks classifyWords(const unsigned char* at) {
     using namespace byte_words;
-    BlockMasks m{0, 0, 0, 0, 0};
+    BlockMasks m{};
     for (unsigned i = 0; i < kBlock; i += 8) {
         const std::uint64_t w = load(at + i);
         m.control |= bits8(below(w, 0x20), i);
@@ -49,6 +64,14 @@ inline BlockMasks classifyWords(const unsigned char* at) {
         m.close |= bits8(equal(w, '>'), i);
         m.blank |= bits8(equal(w, ' '), i);
         m.digit |= bits8(digits(w), i);
+        const std::uint64_t folded = w | kOnes * 0x20;  // exact for letters, enough for these
+        m.slash |= bits8(equal(w, '/'), i);
+        m.letterST |= bits8(equal(folded, 's') | equal(folded, 't'), i);
+        m.letterBH |= bits8(equal(folded, 'b') | equal(folded, 'h'), i);
+        m.letterP |= bits8(equal(folded, 'p'), i);
+        m.letterACDIR |= bits8(equal(folded, 'a') | equal(folded, 'c') | equal(folded, 'd') |
+                                   equal(folded, 'i') | equal(folded, 'r'),
+                               i);
     }
     return m;
 }
@@ -61,23 +84,35 @@ inline std::uint64_t bits16(__m128i flags, unsigned shift) {
     return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(flags))) << shift;
 }
 
-inline BlockMasks classifyVectors(const unsigned char* at) {
+// Sixteen bytes into bits `shift` to `shift` + 15 of each mask.
+inline void classify16(const unsigned char* at, unsigned shift, BlockMasks& m) {
     const __m128i lastControl = _mm_set1_epi8(0x1F);
-    const __m128i open = _mm_set1_epi8('<');
-    const __m128i close = _mm_set1_epi8('>');
-    const __m128i blank = _mm_set1_epi8(' ');
-    const __m128i zero = _mm_set1_epi8('0');
-    const __m128i nine = _mm_set1_epi8(9);
-    BlockMasks m{0, 0, 0, 0, 0};
-    for (unsigned i = 0; i < kBlock; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + i));
-        const __m128i fromZero = _mm_sub_epi8(v, zero);
-        m.control |= bits16(_mm_cmpeq_epi8(_mm_max_epu8(v, lastControl), lastControl), i);
-        m.open |= bits16(_mm_cmpeq_epi8(v, open), i);
-        m.close |= bits16(_mm_cmpeq_epi8(v, close), i);
-        m.blank |= bits16(_mm_cmpeq_epi8(v, blank), i);
-        m.digit |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, nine), fromZero), i);
-    }
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i fromZero = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+    m.control |= bits16(_mm_cmpeq_epi8(_mm_max_epu8(v, lastControl), lastControl), shift);
+    m.open |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('<')), shift);
+    m.close |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('>')), shift);
+    m.blank |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), shift);
+    m.digit |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero), shift);
+    const __m128i folded = _mm_or_si128(v, _mm_set1_epi8(0x20));
+    const auto is = [folded](char c) { return _mm_cmpeq_epi8(folded, _mm_set1_epi8(c)); };
+    m.slash |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), shift);
+    m.letterST |= bits16(_mm_or_si128(is('s'), is('t')), shift);
+    m.letterBH |= bits16(_mm_or_si128(is('b'), is('h')), shift);
+    m.letterP |= bits16(is('p'), shift);
+    m.letterACDIR |= bits16(
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(is('a'), is('c')), _mm_or_si128(is('d'), is('i'))),
+                     is('r')),
+        shift);
+}
+
+// Written out four times so that every shift is a constant.
+inline BlockMasks classifyVectors(const unsigned char* at) {
+    BlockMasks m{};
+    classify16(at, 0, m);
+    classify16(at + 16, 16, m);
+    classify16(at + 32, 32, m);
+    classify16(at + 48, 48, m);
     return m;
 }
 
@@ -86,6 +121,94 @@ inline BlockMasks classify(const unsigned char* at) { return classifyVectors(at)
 #elif defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
 
 inline BlockMasks classify(const unsigned char* at) { return classifyWords(at); }
+
+#endif
+
+// AVX2, 32 bytes a step, for a caller compiled for it and run on a processor
+// that has it.
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+
+PLAINWRIT_TARGET_AVX2 inline std::uint64_t bits32(__m256i flags, unsigned shift) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(flags)))
+           << shift;
+}
+
+PLAINWRIT_TARGET_AVX2 inline __m256i equal32(__m256i bytes, char c) {
+    return _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c));
+}
+
+PLAINWRIT_TARGET_AVX2 inline void classify32(const unsigned char* at, unsigned shift,
+                                             BlockMasks& m) {
+    const __m256i lastControl = _mm256_set1_epi8(0x1F);
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i fromZero = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
+    m.control |= bits32(_mm256_cmpeq_epi8(_mm256_max_epu8(v, lastControl), lastControl), shift);
+    m.open |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('<')), shift);
+    m.close |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('>')), shift);
+    m.blank |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')), shift);
+    m.digit |=
+        bits32(_mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, _mm256_set1_epi8(9)), fromZero), shift);
+    const __m256i folded = _mm256_or_si256(v, _mm256_set1_epi8(0x20));
+    m.slash |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')), shift);
+    m.letterST |= bits32(_mm256_or_si256(equal32(folded, 's'), equal32(folded, 't')), shift);
+    m.letterBH |= bits32(_mm256_or_si256(equal32(folded, 'b'), equal32(folded, 'h')), shift);
+    m.letterP |= bits32(equal32(folded, 'p'), shift);
+    m.letterACDIR |=
+        bits32(_mm256_or_si256(
+                   _mm256_or_si256(_mm256_or_si256(equal32(folded, 'a'), equal32(folded, 'c')),
+                                   _mm256_or_si256(equal32(folded, 'd'), equal32(folded, 'i'))),
+                   equal32(folded, 'r')),
+               shift);
+}
+
+PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
+    BlockMasks m{};
+    classify32(at, 0, m);
+    classify32(at + 32, 32, m);
+    return m;
+}
+
+// AVX-512 (byte instructions), the whole block in one step: each test gives
+// its 64-bit mask directly.
+#define PLAINWRIT_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx2,bmi,bmi2,popcnt")))
+
+PLAINWRIT_TARGET_AVX512 inline std::uint64_t is(__m512i bytes, char c) {
+    return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(c));
+}
+
+PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidest(const unsigned char* at) {
+    const __m512i v = _mm512_loadu_si512(at);
+    const __m512i folded = _mm512_or_si512(v, _mm512_set1_epi8(0x20));
+    BlockMasks m{};
+    m.control = _mm512_cmplt_epu8_mask(v, _mm512_set1_epi8(0x20));
+    m.open = is(v, '<');
+    m.close = is(v, '>');
+    m.blank = is(v, ' ');
+    m.digit =
+        _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, _mm512_set1_epi8('0')), _mm512_set1_epi8(10));
+    m.slash = is(v, '/');
+    m.letterST = is(folded, 's') | is(folded, 't');
+    m.letterBH = is(folded, 'b') | is(folded, 'h');
+    m.letterP = is(folded, 'p');
+    m.letterACDIR =
+        is(folded, 'a') | is(folded, 'c') | is(folded, 'd') | is(folded, 'i') | is(folded, 'r');
+    return m;
+}
+
+PLAINWRIT_TARGET_AVX2 inline std::size_t countBitsPopcnt(std::uint64_t bits) {
+    return static_cast<std::size_t>(__builtin_popcountll(bits));
+}
+
+// Whether the processor running this, and its system, can use classifyWide.
+inline bool haveWide() {
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+}
+
+// Whether the processor running this, and its system, can use classifyWidest.
+inline bool haveWidest() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && haveWide();
+}
 
 #endif
 
@@ -105,6 +228,15 @@ inline std::size_t lowest(std::uint64_t bits) {
     }
     return n;
 #endif
+}
+
+// Portable: a processor without the popcount instruction would otherwise
+// need a library call.
+inline std::size_t countBits(std::uint64_t bits) {
+    bits -= (bits >> 1) & 0x5555555555555555ULL;
+    bits = (bits & 0x3333333333333333ULL) + ((bits >> 2) & 0x3333333333333333ULL);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<std::size_t>((bits * 0x0101010101010101ULL) >> 56);
 }
 
 }  // namespace byte_blocks

@@ -36,6 +36,12 @@ inline std::uint64_t equal(std::uint64_t word, unsigned char b) {
 
 inline std::uint64_t digits(std::uint64_t word) { return below(word, '9' + 1) & ~below(word, '0'); }
 
+// ASCII upper-case letters to lower case, every other byte unchanged.
+inline std::uint64_t foldAscii(std::uint64_t word) {
+    const std::uint64_t upper = below(word, 'Z' + 1) & ~below(word, 'A');
+    return word | (upper >> 2);
+}
+
 // Moves each byte's flag to the byte at the next higher address; the flag of
 // the byte at the lowest address becomes `first`.
 inline std::uint64_t toNextByte(std::uint64_t mask, bool first) {

@@ -17,4 +17,15 @@ void filterMarkup(const char* input, char* output);
 // its first NUL). Returns the length of the text left in `output`.
 std::size_t filterMarkup(const char* input, std::size_t length, char* output);
 
+// The ways ordinary text can be taken: byte by byte, or in 64-byte blocks
+// with the instructions named. All give the same result; filterMarkup uses
+// the fastest one the processor has. Tests and benchmarks can pick one.
+enum class BlockPath { kScalar, kPortable, kSsse3, kAvx2, kAvx512 };
+
+// Whether this build has `path` and the processor running it can take it.
+bool blockPathAvailable(BlockPath path);
+
+// filterMarkup with the given path, which must be available.
+std::size_t filterMarkupUsing(BlockPath path, const char* input, std::size_t length, char* output);
+
 #endif

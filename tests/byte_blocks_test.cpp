@@ -2,18 +2,21 @@
 // exactly the bytes a plain test of each byte flags.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
 #include "byte_blocks.h"
+#include "byte_compact.h"
 
 #if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
 
 namespace {
 
 byte_blocks::BlockMasks plainMasks(const unsigned char* at) {
-    byte_blocks::BlockMasks m{0, 0, 0, 0, 0};
+    byte_blocks::BlockMasks m{};
     for (unsigned i = 0; i < byte_blocks::kBlock; ++i) {
         const std::uint64_t bit = std::uint64_t{1} << i;
         const unsigned char b = at[i];
@@ -22,6 +25,12 @@ byte_blocks::BlockMasks plainMasks(const unsigned char* at) {
         if (b == '>') m.close |= bit;
         if (b == ' ') m.blank |= bit;
         if (b >= '0' && b <= '9') m.digit |= bit;
+        const unsigned char lower = (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 32) : b;
+        if (b == '/') m.slash |= bit;
+        if (lower == 's' || lower == 't') m.letterST |= bit;
+        if (lower == 'b' || lower == 'h') m.letterBH |= bit;
+        if (lower == 'p') m.letterP |= bit;
+        if (std::strchr("acdir", lower) != nullptr && lower != 0) m.letterACDIR |= bit;
     }
     return m;
 }
@@ -32,12 +41,19 @@ void expectSame(const byte_blocks::BlockMasks& a, const byte_blocks::BlockMasks&
     EXPECT_EQ(a.close, b.close);
     EXPECT_EQ(a.blank, b.blank);
     EXPECT_EQ(a.digit, b.digit);
+    EXPECT_EQ(a.slash, b.slash);
+    EXPECT_EQ(a.letterST, b.letterST);
+    EXPECT_EQ(a.letterBH, b.letterBH);
+    EXPECT_EQ(a.letterP, b.letterP);
+    EXPECT_EQ(a.letterACDIR, b.letterACDIR);
 }
 
 TEST(ByteBlocks, FlagExactlyTheRightBytes) {
     // The bytes at the edges of every class, and any byte at all.
-    const unsigned char edges[] = {0x00, 0x01, 0x1F, 0x20, 0x21, '/',  '0',  '9',  ':', ';',
-                                   '<',  '=',  '>',  0x7F, 0x80, 0x9F, 0xA0, 0xBC, 0xFF};
+    const unsigned char edges[] = {0x00, 0x01, 0x0F, 0x1F, 0x20, 0x21, '/',  '0',  '9', ':', ';',
+                                   '<',  '=',  '>',  'B',  'b',  'C',  'h',  'H',  'p', 'P', 'R',
+                                   's',  'S',  't',  'T',  'u',  'a',  'A',  'c',  'D', 'i', 'I',
+                                   'r',  0x7F, 0x80, 0x9F, 0xA0, 0xBC, 0xD3, 0xF4, 0xFF};
     std::mt19937 random(7);
     std::vector<unsigned char> block(byte_blocks::kBlock);
     for (int round = 0; round < 4000; ++round) {
@@ -48,6 +64,38 @@ TEST(ByteBlocks, FlagExactlyTheRightBytes) {
         const byte_blocks::BlockMasks expected = plainMasks(block.data());
         expectSame(byte_blocks::classify(block.data()), expected);
         expectSame(byte_blocks::classifyWords(block.data()), expected);
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+        if (byte_blocks::haveWide()) expectSame(byte_blocks::classifyWide(block.data()), expected);
+#endif
+    }
+}
+
+// Packing: the kept bytes in order, for masks at the edges (none, all, one
+// byte, every other byte) and at random, from a block of distinct bytes.
+TEST(ByteBlocks, PackExactlyTheKeptBytes) {
+    std::vector<std::uint64_t> masks = {
+        0, ~std::uint64_t{0}, 0x5555555555555555ULL, 0xFF00FF00FF00FF00ULL, std::uint64_t{1} << 63,
+        1};
+    std::mt19937_64 random(11);
+    for (int i = 0; i < 2000; ++i) masks.push_back(random() & random());
+    std::vector<unsigned char> block(byte_blocks::kBlock);
+    for (unsigned i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>(0x80 + i);
+    for (const std::uint64_t keep : masks) {
+        std::vector<unsigned char> expected;
+        for (unsigned i = 0; i < block.size(); ++i) {
+            if ((keep >> i & 1U) != 0) expected.push_back(block[i]);
+        }
+        const auto check =
+            [&](unsigned char* (*compact)(const unsigned char*, std::uint64_t, unsigned char*)) {
+                std::vector<unsigned char> out(byte_compact::kRoom, 0);
+                const unsigned char* end = compact(block.data(), keep, out.data());
+                ASSERT_EQ(static_cast<std::size_t>(end - out.data()), expected.size()) << keep;
+                EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin())) << keep;
+            };
+        check(byte_compact::compactWords);
+#if defined(PLAINWRIT_SHUFFLE_COMPACTION)
+        if (byte_compact::haveShuffle()) check(byte_compact::compactShuffle);
+#endif
     }
 }
 

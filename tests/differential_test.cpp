@@ -262,6 +262,93 @@ TEST(Differential, FilterMatchesPlainModel) {
     }
 }
 
+// ---- every block path -------------------------------------------------------
+
+struct NamedPath {
+    BlockPath path;
+    const char* name;
+};
+
+const NamedPath kPaths[] = {{BlockPath::kScalar, "Scalar"},
+                            {BlockPath::kPortable, "Portable"},
+                            {BlockPath::kSsse3, "Ssse3"},
+                            {BlockPath::kAvx2, "Avx2"},
+                            {BlockPath::kAvx512, "Avx512"}};
+
+void PrintTo(const NamedPath& p, std::ostream* os) { *os << p.name; }
+
+std::string filterUsing(BlockPath path, const std::string& input) {
+    Bytes in = exactCopy(input);
+    const std::size_t n = std::strlen(in.get());
+    Bytes out(new char[n + 1]);
+    std::memset(out.get(), 'U', n + 1);
+    const std::size_t length = filterMarkupUsing(path, in.get(), n, out.get());
+    std::string text = terminatedText(out.get(), n + 1);
+    EXPECT_EQ(length, text.size()) << "returned length, input " << show(input);
+    return text;
+}
+
+class EveryPath : public ::testing::TestWithParam<NamedPath> {
+protected:
+    void SetUp() override {
+        if (!blockPathAvailable(GetParam().path)) GTEST_SKIP() << "not on this processor";
+    }
+};
+
+// Inputs long enough for many blocks: every piece lands at every offset of a
+// block sooner or later.
+TEST_P(EveryPath, MatchesPlainModelOnLongInputs) {
+    Generator gen(77);
+    int reported = 0;
+    for (int n = 0; n < 300 && reported < kMaxReported; ++n) {
+        std::string input;
+        const std::size_t pieces = 1 + gen.below(8);
+        for (std::size_t i = 0; i < pieces; ++i) input += gen.html();
+        input.erase(std::find(input.begin(), input.end(), '\0'), input.end());
+        const std::string expected = plain::filter(input);
+        const std::string got = filterUsing(GetParam().path, input);
+        EXPECT_EQ(got, expected) << "input " << show(input);
+        if (got != expected) ++reported;
+    }
+}
+
+// Each snippet at every offset across three blocks, between plain words and
+// digits, so that it meets every block edge: a tag, a reference, a blank or
+// a digit split between two blocks, a "<" in the last bytes of a block, a
+// script start whose ">" is the block's last byte.
+const char* const kEdgeSnippets[] = {"<p>",          "<td>x",
+                                     "1 2",          "  ",
+                                     " <br> ",       "<script>x</script>y",
+                                     "</SCRIPT",     "<table><p>a</table><p>",
+                                     "a > b",        "<a<b>c",
+                                     "\r\n 3",       "&amp;",
+                                     "<!-- <b> -->", "<tr",
+                                     "9 <i>9</i> 9", "<p><p> <p>",
+                                     "</title>  t",  "<hr>\t<BR>"};
+
+TEST_P(EveryPath, SnippetsAtEveryBlockOffset) {
+    const std::string fillers[] = {"word ", "12 34 ", "<b>bold</b> ", "\x01"};
+    for (const std::string& filler : fillers) {
+        for (const char* snippet : kEdgeSnippets) {
+            for (std::size_t offset = 0; offset < 3 * 64; ++offset) {
+                std::string input;
+                while (input.size() < offset) input += filler;
+                input.resize(offset);
+                input += snippet;
+                while (input.size() < offset + 200) input += filler;
+                const std::string expected = plain::filter(input);
+                const std::string got = filterUsing(GetParam().path, input);
+                ASSERT_EQ(got, expected) << "input " << show(input);
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, EveryPath, ::testing::ValuesIn(kPaths),
+                         [](const ::testing::TestParamInfo<NamedPath>& info) {
+                             return std::string(info.param.name);
+                         });
+
 TEST(Differential, DecoderMatchesPlainModel) {
     Generator gen(7);
     int reported = 0;

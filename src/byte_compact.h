@@ -1,0 +1,114 @@
+// Keeps the flagged bytes of a 64-byte block: bit i of `keep` says whether
+// the byte at offset i is copied. The kept bytes land, in order, at `out`;
+// the result is the position after the last one. Either way may store up to
+// 16 bytes past what it keeps, so the caller needs 80 bytes of room at `out`.
+//   compactWords   - portable, eight bytes at a time;
+//   compactShuffle - SSSE3 byte shuffles picked from a table, one per eight
+//                    bytes; only for a caller compiled for SSSE3 and run on
+//                    a processor that has it (haveShuffle()).
+// Both give the same bytes.
+#ifndef PLAINWRIT_BYTE_COMPACT_H
+#define PLAINWRIT_BYTE_COMPACT_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "byte_blocks.h"
+
+#if defined(PLAINWRIT_BLOCKS_SSE2) && defined(__GNUC__) && \
+    (defined(__x86_64__) || defined(__i386__))
+#include <tmmintrin.h>
+#define PLAINWRIT_SHUFFLE_COMPACTION 1
+#define PLAINWRIT_TARGET_SHUFFLE __attribute__((target("ssse3")))
+#endif
+
+namespace byte_compact {
+
+constexpr std::size_t kRoom = byte_blocks::kBlock + 16;
+
+inline unsigned char* compactWords(const unsigned char* block, std::uint64_t keep,
+                                   unsigned char* out) {
+    if (keep == ~std::uint64_t{0}) {
+        std::memcpy(out, block, byte_blocks::kBlock);
+        return out + byte_blocks::kBlock;
+    }
+    for (std::size_t i = 0; i < byte_blocks::kBlock; i += 8, keep >>= 8) {
+        const unsigned bits = static_cast<unsigned>(keep & 0xFFU);
+        if (bits == 0xFFU) {
+            std::memcpy(out, block + i, 8);
+            out += 8;
+            continue;
+        }
+        // A store for every byte, the position moving only past kept ones:
+        // no branch that depends on the data.
+        for (unsigned j = 0; j < 8; ++j) {
+            *out = block[i + j];
+            out += (bits >> j) & 1U;
+        }
+    }
+    return out;
+}
+
+#if defined(PLAINWRIT_SHUFFLE_COMPACTION)
+
+// For each eight-bit mask: the offsets of its set bits in ascending order,
+// then filler; and how many bits it has.
+struct ShuffleTables {
+    std::array<std::array<unsigned char, 8>, 256> offsets;
+    std::array<unsigned char, 256> counts;
+};
+
+constexpr ShuffleTables buildShuffleTables() {
+    ShuffleTables t{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        unsigned n = 0;
+        for (unsigned bit = 0; bit < 8; ++bit) {
+            if ((mask >> bit & 1U) != 0) t.offsets[mask][n++] = static_cast<unsigned char>(bit);
+        }
+        t.counts[mask] = static_cast<unsigned char>(n);
+    }
+    return t;
+}
+
+constexpr ShuffleTables kShuffle = buildShuffleTables();
+
+// The kept bytes of 16, by the 16 bits of `keep`.
+PLAINWRIT_TARGET_SHUFFLE inline unsigned char* compact16(const unsigned char* at, unsigned keep,
+                                                         unsigned char* out) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const unsigned low = keep & 0xFFU;
+    const unsigned high = keep >> 8;
+    const __m128i lowPick =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kShuffle.offsets[low].data()));
+    const __m128i highPick =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kShuffle.offsets[high].data()));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(v, lowPick));
+    out += kShuffle.counts[low];
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
+                     _mm_shuffle_epi8(_mm_srli_si128(v, 8), highPick));
+    return out + kShuffle.counts[high];
+}
+
+PLAINWRIT_TARGET_SHUFFLE inline unsigned char* compactShuffle(const unsigned char* block,
+                                                              std::uint64_t keep,
+                                                              unsigned char* out) {
+    if (keep == ~std::uint64_t{0}) {
+        std::memcpy(out, block, byte_blocks::kBlock);
+        return out + byte_blocks::kBlock;
+    }
+    out = compact16(block, static_cast<unsigned>(keep & 0xFFFFU), out);
+    out = compact16(block + 16, static_cast<unsigned>(keep >> 16 & 0xFFFFU), out);
+    out = compact16(block + 32, static_cast<unsigned>(keep >> 32 & 0xFFFFU), out);
+    return compact16(block + 48, static_cast<unsigned>(keep >> 48), out);
+}
+
+// Whether the processor running this has the shuffle (SSSE3).
+inline bool haveShuffle() { return __builtin_cpu_supports("ssse3") != 0; }
+
+#endif
+
+}  // namespace byte_compact
+
+#endif

@@ -1,7 +1,8 @@
 // Sixty-four bytes at a time: classifies a block of text into bit masks, one
 // bit per byte (bit i for the byte at offset i), for the markup filter's
 // block loop. SSE2 where the compiler offers it, eight-byte words otherwise;
-// both give the same masks.
+// on x86-64 outside Windows also AVX2 and AVX-512 forms, for callers built
+// for them. All give the same masks.
 #ifndef PLAINWRIT_BYTE_BLOCKS_H
 #define PLAINWRIT_BYTE_BLOCKS_H
 
@@ -84,6 +85,8 @@ inline std::uint64_t bits16(__m128i flags, unsigned shift) {
     return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(flags))) << shift;
 }
 
+inline __m128i equal16(__m128i bytes, char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); }
+
 // Sixteen bytes into bits `shift` to `shift` + 15 of each mask.
 inline void classify16(const unsigned char* at, unsigned shift, BlockMasks& m) {
     const __m128i lastControl = _mm_set1_epi8(0x1F);
@@ -95,15 +98,15 @@ inline void classify16(const unsigned char* at, unsigned shift, BlockMasks& m) {
     m.blank |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), shift);
     m.digit |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero), shift);
     const __m128i folded = _mm_or_si128(v, _mm_set1_epi8(0x20));
-    const auto is = [folded](char c) { return _mm_cmpeq_epi8(folded, _mm_set1_epi8(c)); };
     m.slash |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), shift);
-    m.letterST |= bits16(_mm_or_si128(is('s'), is('t')), shift);
-    m.letterBH |= bits16(_mm_or_si128(is('b'), is('h')), shift);
-    m.letterP |= bits16(is('p'), shift);
-    m.letterACDIR |= bits16(
-        _mm_or_si128(_mm_or_si128(_mm_or_si128(is('a'), is('c')), _mm_or_si128(is('d'), is('i'))),
-                     is('r')),
-        shift);
+    m.letterST |= bits16(_mm_or_si128(equal16(folded, 's'), equal16(folded, 't')), shift);
+    m.letterBH |= bits16(_mm_or_si128(equal16(folded, 'b'), equal16(folded, 'h')), shift);
+    m.letterP |= bits16(equal16(folded, 'p'), shift);
+    m.letterACDIR |=
+        bits16(_mm_or_si128(_mm_or_si128(_mm_or_si128(equal16(folded, 'a'), equal16(folded, 'c')),
+                                         _mm_or_si128(equal16(folded, 'd'), equal16(folded, 'i'))),
+                            equal16(folded, 'r')),
+               shift);
 }
 
 // Written out four times so that every shift is a constant.
@@ -172,7 +175,7 @@ PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
 // its 64-bit mask directly.
 #define PLAINWRIT_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx2,bmi,bmi2,popcnt")))
 
-PLAINWRIT_TARGET_AVX512 inline std::uint64_t is(__m512i bytes, char c) {
+PLAINWRIT_TARGET_AVX512 inline std::uint64_t equal64(__m512i bytes, char c) {
     return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(c));
 }
 
@@ -181,17 +184,17 @@ PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidest(const unsigned char* at
     const __m512i folded = _mm512_or_si512(v, _mm512_set1_epi8(0x20));
     BlockMasks m{};
     m.control = _mm512_cmplt_epu8_mask(v, _mm512_set1_epi8(0x20));
-    m.open = is(v, '<');
-    m.close = is(v, '>');
-    m.blank = is(v, ' ');
+    m.open = equal64(v, '<');
+    m.close = equal64(v, '>');
+    m.blank = equal64(v, ' ');
     m.digit =
         _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, _mm512_set1_epi8('0')), _mm512_set1_epi8(10));
-    m.slash = is(v, '/');
-    m.letterST = is(folded, 's') | is(folded, 't');
-    m.letterBH = is(folded, 'b') | is(folded, 'h');
-    m.letterP = is(folded, 'p');
-    m.letterACDIR =
-        is(folded, 'a') | is(folded, 'c') | is(folded, 'd') | is(folded, 'i') | is(folded, 'r');
+    m.slash = equal64(v, '/');
+    m.letterST = equal64(folded, 's') | equal64(folded, 't');
+    m.letterBH = equal64(folded, 'b') | equal64(folded, 'h');
+    m.letterP = equal64(folded, 'p');
+    m.letterACDIR = equal64(folded, 'a') | equal64(folded, 'c') | equal64(folded, 'd') |
+                    equal64(folded, 'i') | equal64(folded, 'r');
     return m;
 }
 

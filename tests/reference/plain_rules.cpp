@@ -84,7 +84,7 @@ struct FilterState {
     bool atStart = true;
 };
 
-// Rule 3: table state first, then the first tag-effect row that applies.
+// At a tag start: table state first, then the first tag-effect row that applies.
 void tagStart(const std::string& in, std::size_t i, FilterState& s) {
     if (startsWithFolded(in, i, "<table", 6))
         s.inTable = true;
@@ -126,32 +126,33 @@ void tagStart(const std::string& in, std::size_t i, FilterState& s) {
     }
 }
 
-// Rules 1 to 8 for the byte at `i`; the first rule that applies is taken.
+// The rules for the byte at `i`, in order; the first that applies is taken.
 void filterByte(const std::string& in, std::size_t i, FilterState& s) {
     const unsigned char b = static_cast<unsigned char>(in[i]);
-    if (s.inTag) {  // rule 1
+    if (s.inTag) {  // inside a tag
         if (b == '>') s.inTag = false;
         return;
     }
-    if (b < 0x20) return;  // rule 2
-    if (b == '<') {        // rule 3
+    if (b < 0x20) return;  // control byte
+    if (b == '<') {        // tag start
         s.inTag = true;
         tagStart(in, i, s);
         return;
     }
-    if (s.inScript) return;  // rule 4
-    if (s.atStart) {         // rule 5
+    if (s.inScript) return;  // script content
+    if (s.atStart) {         // leading blanks
         if (isWhite(b)) return;
         s.out += static_cast<char>(b);
         s.atStart = false;
         return;
     }
-    // Rule 5 has appended a byte, so `out` is not empty and i > 0 here.
-    if (isWhite(b) && isWhite(static_cast<unsigned char>(s.out.back()))) return;  // rule 6
+    // A text byte has been appended, so `out` is not empty and i > 0 here.
+    if (isWhite(b) && isWhite(static_cast<unsigned char>(s.out.back())))
+        return;  // blank after whitespace
     const unsigned char before = static_cast<unsigned char>(in[i - 1]);
     const unsigned char after = i + 1 < in.size() ? static_cast<unsigned char>(in[i + 1]) : 0;
-    if (isWhite(b) && isDigit(before) && isDigit(after)) return;  // rule 7
-    s.out += static_cast<char>(b);                                // rule 8
+    if (isWhite(b) && isDigit(before) && isDigit(after)) return;  // blank between digits
+    s.out += static_cast<char>(b);                                // otherwise appended
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds what is packaged a second time, from a copy of the tree in another
-# folder, later and with another umask, and compares the .deb, the Windows
+# folder, later, with another umask and in another time zone, and compares the .deb, the Windows
 # .zip and both programs byte for byte with the first build's. Run after
 # .ci/package.sh and .ci/windows-zip.sh. Any failure fails the run.
 set -euo pipefail
@@ -24,6 +24,7 @@ SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
 (
   umask 0002
+  export TZ=JST-9
   cd "$second"
   cmake --workflow --preset release >/dev/null
   (cd build/release && cpack -G DEB >/dev/null)

@@ -37,8 +37,11 @@ cmp "$work/extracted.txt" examples/sample.txt
 
 echo "== lintian: no error, no warning"
 # Lintian's remark about running as root goes to stderr; tags go to stdout.
-tags=$(lintian --fail-on error,warning "$deb" 2>/dev/null) || { echo "$tags" >&2; exit 1; }
-[ -z "$tags" ] || { echo "$tags" >&2; exit 1; }
+if ! tags=$(lintian --fail-on error,warning "$deb" 2>"$work/lintian.err") || [ -n "$tags" ]; then
+  echo "$tags" >&2
+  cat "$work/lintian.err" >&2
+  exit 1
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "not root: skipping dpkg -i / dpkg -r"

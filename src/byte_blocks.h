@@ -242,7 +242,13 @@ inline std::uint64_t bitsFrom(std::size_t from) {
 }
 
 inline std::size_t lowest(std::uint64_t bits) {
-#if defined(__GNUC__)
+#if defined(__GNUC__) && defined(__i386__)
+    // In halves: a 32-bit x86 build would otherwise call a library function.
+    const auto low = static_cast<std::uint32_t>(bits);
+    return low != 0 ? static_cast<std::size_t>(__builtin_ctz(low))
+                    : 32 + static_cast<std::size_t>(
+                               __builtin_ctz(static_cast<std::uint32_t>(bits >> 32)));
+#elif defined(__GNUC__)
     return static_cast<std::size_t>(__builtin_ctzll(bits));
 #else
     std::size_t n = 0;

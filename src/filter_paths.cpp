@@ -37,8 +37,8 @@ PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void blocksSsse3(const unsigne
                                                                    unsigned char*& out,
                                                                    FilterState& state,
                                                                    bool digitBefore) {
-    filterBlocksWith<byte_blocks::classify, byte_compact::compactShuffle, byte_blocks::countBits>(
-        in, end, out, state, digitBefore);
+    filterBlocksWith<byte_blocks::classifyVectors, byte_compact::compactShuffle,
+                     byte_blocks::countBits>(in, end, out, state, digitBefore);
 }
 #endif
 

@@ -41,7 +41,7 @@ template <typename Use>
 auto withUnlimitedPath(const wchar_t* path, Use use) -> decltype(use(path)) {
     if (startsWith(path, L"\\\\?\\") || startsWith(path, L"\\\\.\\")) return use(path);
     const DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);  // with the terminator
-    if (needed == 0 || needed < kOldPathLimit) return use(path);
+    if (needed == 0 || needed <= kOldPathLimit) return use(path);
     // Room in front for "\\?\UNC", which replaces the first "\" of a network path.
     constexpr DWORD kPrefixRoom = 6;
     auto* const buffer =

@@ -531,6 +531,18 @@ TEST_F(Cli, PathsOverTheOldLengthLimit) {
                                  : (row.workDir.empty() ? dir_ : row.workDir) + "/" + row.output;
         EXPECT_EQ(readFile(written), "\r\ndeep\r\ndown");
     }
+    // Every full length around the old limits (248 for a folder, 260 for a
+    // file), for input and output at once.
+    for (std::size_t length = 240; length <= 270; ++length) {
+        const std::string folder = path(std::string(100, 'a'));
+        const std::size_t nameLength = length - folder.size() - 1;
+        const std::string input = folder + "/" + std::string(nameLength - 5, 'i') + ".html";
+        const std::string output = folder + "/" + std::string(nameLength - 4, 'o') + ".txt";
+        writeFile(input, "<p>edge");
+        const Outcome o = run({input, output});
+        EXPECT_EQ(o.exitCode, 0) << length << ": " << o.err;
+        EXPECT_EQ(readFile(output), "\r\nedge") << length;
+    }
     // A long input that does not exist is named in full.
     const std::string missing = path(deep + "/missing.html");
     const Outcome o = run({missing, path("out.txt")});

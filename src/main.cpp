@@ -35,10 +35,10 @@ constexpr int kExitWrongArguments = 2;
 constexpr int kExitCannotOpen = 3;
 constexpr int kExitNotCompleted = 4;
 
-// Standard output is flushed before anything goes to standard error, so the
-// two interleave in order.
 void say(const char* text) { writeConsoleLine(ConsoleStream::kOut, text); }
 
+// Standard output is flushed before anything goes to standard error, so the
+// two interleave in order.
 void complain(const char* before, const PathChar* path = nullptr, const char* after = "") {
     (void)std::fflush(stdout);
     writeConsoleLine(ConsoleStream::kErr, before, path, after);

@@ -8,6 +8,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cwchar>
+
 namespace {
 
 HANDLE toHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
@@ -21,16 +23,61 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // Largest single request: ReadFile and WriteFile take a 32-bit count.
 constexpr std::size_t kMaxRequest = std::size_t{1} << 30;
 
+// Full paths from this length on may hit the old limit of 260 characters
+// (a directory's own path is held to 248, room for an 8.3 file name).
+constexpr DWORD kOldPathLimit = MAX_PATH - 12;
+
+bool startsWith(const wchar_t* text, const wchar_t* prefix) {
+    return std::wcsncmp(text, prefix, std::wcslen(prefix)) == 0;
+}
+
+// Calls `use` with a path the system takes whatever its length. A long path
+// becomes the "\\?\" form of its full path, which every version from
+// Windows 7 on opens without the old limit. That form is taken literally
+// ("." and "..", "/" and trailing blanks are not cleaned up), so it is made
+// from the full path, which is. Short paths and paths already in a device
+// form are passed on as given.
+template <typename Use>
+auto withUnlimitedPath(const wchar_t* path, Use use) -> decltype(use(path)) {
+    if (startsWith(path, L"\\\\?\\") || startsWith(path, L"\\\\.\\")) return use(path);
+    const DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);  // with the terminator
+    if (needed == 0 || needed <= kOldPathLimit) return use(path);
+    // Room in front for "\\?\UNC", which replaces the first "\" of a network path.
+    constexpr DWORD kPrefixRoom = 6;
+    auto* const buffer =
+        static_cast<wchar_t*>(std::malloc((kPrefixRoom + needed) * sizeof(wchar_t)));
+    if (buffer == nullptr) return use(path);
+    wchar_t* const full = buffer + kPrefixRoom;
+    const DWORD length = GetFullPathNameW(path, needed, full, nullptr);
+    const wchar_t* form = path;
+    if (length > 0 && length < needed) {
+        if (startsWith(full, L"\\\\?\\") || startsWith(full, L"\\\\.\\")) {
+            form = full;
+        } else if (startsWith(full, L"\\\\")) {
+            std::wmemcpy(buffer, L"\\\\?\\UNC", 7);  // keeps the second "\"
+            form = buffer;
+        } else {
+            std::wmemcpy(full - 4, L"\\\\?\\", 4);
+            form = full - 4;
+        }
+    }
+    auto result = use(form);
+    std::free(buffer);
+    return result;
+}
+
 }  // namespace
 
 // Files are shared for reading, writing and deleting: the program locks
 // nothing, and its own same-file check opens the input a second time.
 
-FileHandle openInputFile(const char* path) {
+FileHandle openInputFile(const wchar_t* path) {
     // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open (access
     // denied); the attribute check below covers any system that opens it.
-    HANDLE handle = CreateFileA(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE handle = withUnlimitedPath(path, [](const wchar_t* form) {
+        return CreateFileW(form, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    });
     if (handle == INVALID_HANDLE_VALUE) return kNoFile;
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileInformationByHandle(handle, &info) &&
@@ -43,9 +90,11 @@ FileHandle openInputFile(const char* path) {
 
 // Volume serial number and file index name a file whatever path, case or
 // link leads to it. Devices such as NUL have no index: never the same file.
-bool isSameFile(FileHandle input, const char* path) {
-    HANDLE other = CreateFileA(path, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+bool isSameFile(FileHandle input, const wchar_t* path) {
+    HANDLE other = withUnlimitedPath(path, [](const wchar_t* form) {
+        return CreateFileW(form, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    });
     if (other == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION a;
     BY_HANDLE_FILE_INFORMATION b;
@@ -57,9 +106,11 @@ bool isSameFile(FileHandle input, const char* path) {
     return same;
 }
 
-FileHandle openOutputFile(const char* path) {
-    return fromHandle(CreateFileA(path, GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+FileHandle openOutputFile(const wchar_t* path) {
+    return fromHandle(withUnlimitedPath(path, [](const wchar_t* form) {
+        return CreateFileW(form, GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    }));
 }
 
 std::ptrdiff_t readFileBytes(void* file, char* buffer, std::size_t capacity) {

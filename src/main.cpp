@@ -13,6 +13,7 @@
 
 #include "markup_filter.h"
 #include "platform_file.h"
+#include "platform_signals.h"
 #include "text_mode.h"
 
 namespace {
@@ -144,6 +145,7 @@ int convert(Run& run) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    makeWriteFailuresReportable();
     say("Plainwrit HTML to text converter, by the Plainwrit developers");
     say("Plainwrit Version 1.0");
     if (argc != 3) {

@@ -177,8 +177,7 @@ bool closeFile(FileHandle file) {
 
 std::uint64_t fileSizeHint(FileHandle file) {
     struct stat info;
-    if (PLATFORM_FSTAT(kSizeHint, toDescriptor(file), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size < 0) {
+    if (PLATFORM_FSTAT(kSizeHint, toDescriptor(file), &info) != 0 || !S_ISREG(info.st_mode)) {
         return 0;
     }
     return static_cast<std::uint64_t>(info.st_size);

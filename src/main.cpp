@@ -13,6 +13,7 @@
 #include "markup_filter.h"
 #include "platform_console.h"
 #include "platform_file.h"
+#include "platform_signals.h"
 #include "text_mode.h"
 
 namespace {
@@ -142,6 +143,7 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
 #endif
+    makeWriteFailuresReportable();
     say("Plainwrit HTML to text converter, by the Plainwrit developers");
     say("Plainwrit Version 1.0");
     if (argc != 3) {

@@ -154,12 +154,10 @@ void releaseBuffer(char* buffer, std::size_t /*size*/) { std::free(buffer); }
 
 #else  // POSIX
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <cerrno>
 #include <climits>
+
+#include "platform_calls.h"
 
 namespace {
 
@@ -173,12 +171,12 @@ constexpr std::size_t kMaxRequest = std::size_t{1} << 30;
 FileHandle openInputFile(const char* path) {
     int fd;
     do {
-        fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        fd = PLATFORM_OPEN(kOpenInput, path, O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return kNoFile;
     struct stat info;
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        ::close(fd);
+    if (PLATFORM_FSTAT(kCheckInput, fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        PLATFORM_CLOSE(fd);
         return kNoFile;
     }
     return fd;
@@ -187,14 +185,16 @@ FileHandle openInputFile(const char* path) {
 bool isSameFile(FileHandle input, const char* path) {
     struct stat in;
     struct stat out;
-    if (::fstat(toDescriptor(input), &in) != 0 || ::stat(path, &out) != 0) return false;
+    if (PLATFORM_FSTAT(kSameFile, toDescriptor(input), &in) != 0 ||
+        PLATFORM_STAT(kSameFile, path, &out) != 0)
+        return false;
     return in.st_dev == out.st_dev && in.st_ino == out.st_ino;
 }
 
 FileHandle openOutputFile(const char* path) {
     int fd;
     do {
-        fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd = PLATFORM_OPEN(kOpenOutput, path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     return fd < 0 ? kNoFile : fd;
 }
@@ -203,7 +203,7 @@ std::ptrdiff_t readFileBytes(void* file, char* buffer, std::size_t capacity) {
     const int fd = toDescriptor(*static_cast<FileHandle*>(file));
     const std::size_t want = capacity < kMaxRequest ? capacity : kMaxRequest;
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, want);
+        const ssize_t got = PLATFORM_READ(fd, buffer, want);
         if (got >= 0) return static_cast<std::ptrdiff_t>(got);
         if (errno != EINTR) return -1;
     }
@@ -212,7 +212,7 @@ std::ptrdiff_t readFileBytes(void* file, char* buffer, std::size_t capacity) {
 bool writeFileBytes(void* file, const char* data, std::size_t size) {
     const int fd = toDescriptor(*static_cast<FileHandle*>(file));
     while (size > 0) {
-        const ssize_t done = ::write(fd, data, size < kMaxRequest ? size : kMaxRequest);
+        const ssize_t done = PLATFORM_WRITE(fd, data, size < kMaxRequest ? size : kMaxRequest);
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) return false;
         data += done;
@@ -223,12 +223,12 @@ bool writeFileBytes(void* file, const char* data, std::size_t size) {
 
 bool closeFile(FileHandle file) {
     // After an interrupted close the descriptor is gone on Linux: do not retry.
-    return ::close(toDescriptor(file)) == 0 || errno == EINTR;
+    return PLATFORM_CLOSE(toDescriptor(file)) == 0 || errno == EINTR;
 }
 
 std::uint64_t fileSizeHint(FileHandle file) {
     struct stat info;
-    if (::fstat(toDescriptor(file), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+    if (PLATFORM_FSTAT(kSizeHint, toDescriptor(file), &info) != 0 || !S_ISREG(info.st_mode)) {
         return 0;
     }
     return static_cast<std::uint64_t>(info.st_size);
@@ -255,19 +255,18 @@ std::size_t mappedLength(std::size_t size) {
 }  // namespace
 
 char* obtainBuffer(std::size_t size, std::size_t expectedUse) {
-    if (!isMapped(size)) return static_cast<char*>(std::malloc(size));
+    if (!isMapped(size)) return static_cast<char*>(PLATFORM_MALLOC(size));
     const std::size_t length = mappedLength(size);
     // Map one huge page more, then trim to an aligned start.
-    void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    void* raw = PLATFORM_MMAP(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
     auto* const rawStart = static_cast<char*>(raw);
     const auto address = reinterpret_cast<std::uintptr_t>(raw);
     const std::size_t skip = roundUp(address, kHugePage) - address;
     char* const buffer = rawStart + skip;
     if (skip > 0) ::munmap(rawStart, skip);
-    const std::size_t tail = kHugePage - skip;
-    if (tail > 0) ::munmap(buffer + length, tail);
+    ::munmap(buffer + length, kHugePage - skip);  // never empty: skip < kHugePage
     const std::size_t huge = (expectedUse < size ? expectedUse : size) / kHugePage * kHugePage;
     if (huge > 0) ::madvise(buffer, huge, MADV_HUGEPAGE);  // only advice: failure is harmless
     return buffer;

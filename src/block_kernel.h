@@ -1,0 +1,216 @@
+// The block kernel: 64 bytes of ordinary text at a time, as bit masks.
+//   - one classification gives a bit mask per byte class (control, "<", ">",
+//     blank, digit, and the letters that tags with an effect begin with);
+//   - tags are found by a running parity of "<" and ">" where the two take
+//     turns, tag by tag where they do not;
+//   - only the tags whose first bytes fit an effect prefix are looked at;
+//   - the blank rules become mask arithmetic, and the kept bytes are packed
+//     into the output in one step; a tag's line feed or tab then replaces
+//     its "<" there.
+// Written once, as templates over the classification, the packing and the
+// bit count; filter_paths.cpp builds one instance per instruction set.
+#ifndef PLAINWRIT_BLOCK_KERNEL_H
+#define PLAINWRIT_BLOCK_KERNEL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "byte_blocks.h"
+#include "byte_compact.h"
+#include "tag_rules.h"
+
+namespace block_kernel {
+
+using tag_rules::applyTagEffects;
+using tag_rules::FilterState;
+using tag_rules::isDigit;
+using tag_rules::isWrittenWhitespace;
+using tag_rules::kTagClose;
+
+// Input a block may look at, and output it may write: the block, the byte
+// after it, the word-wide prefix comparison of a "<" near its end, and the
+// stores of the packing that may reach past what it keeps.
+constexpr std::ptrdiff_t kBlockReach = byte_compact::kRoom;
+
+#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
+
+// Bits that are set in `mask` at or above a bit of `seeds` with no clear bit
+// of `mask` in between: each run of `mask` from its lowest seed up.
+// `seeds` lies within `mask`.
+inline std::uint64_t fillUp(std::uint64_t mask, std::uint64_t seeds) {
+    // The gaps before the first seed of each run are what adding a carry at
+    // the run's start clears.
+    const std::uint64_t unseeded = mask & ~seeds;
+    const std::uint64_t runStarts = mask & ~(mask << 1);
+    return mask & ~(unseeded & ~(unseeded + (runStarts & unseeded)));
+}
+
+// The position after the next ">" at or after `from`, or `end`.
+inline const unsigned char* afterClose(const unsigned char* from, const unsigned char* end) {
+    const auto* close = static_cast<const unsigned char*>(
+        std::memchr(from, kTagClose, static_cast<std::size_t>(end - from)));
+    return close ? close + 1 : end;
+}
+
+// Each bit set when an odd number of bits of `bits` are at or below it.
+inline std::uint64_t prefixXor(std::uint64_t bits) {
+    bits ^= bits << 1;
+    bits ^= bits << 2;
+    bits ^= bits << 4;
+    bits ^= bits << 8;
+    bits ^= bits << 16;
+    bits ^= bits << 32;
+    return bits;
+}
+
+struct TagSpans {
+    std::uint64_t tagged;  // bytes of tags
+    std::uint64_t starts;  // the "<" that open them
+    bool openAtEnd;        // the last one runs past the block
+};
+
+// Where the tags of a block are, given whether one runs into it. Each "<"
+// outside a tag opens one, up to the next ">". Where "<" and ">" simply
+// take turns, as they do in most markup, a running parity of them gives the
+// answer with no branch per tag.
+inline TagSpans findTags(const byte_blocks::BlockMasks& m, bool inTag) {
+    const std::uint64_t marks = m.open | m.close;
+    const std::uint64_t inside = prefixXor(marks) ^ (0 - std::uint64_t{inTag});
+    const std::uint64_t before = inside ^ marks;  // inside, as it was before each byte
+    if ((m.open & before) == 0 && (m.close & ~before) == 0) {
+        return {inside | m.close, m.open, (inside >> 63) != 0};
+    }
+    // A "<" inside a tag or a ">" outside one: tag by tag.
+    TagSpans spans{0, 0, false};
+    std::uint64_t opens = m.open;
+    if (inTag) {
+        if (m.close == 0) return {~std::uint64_t{0}, 0, true};
+        const std::uint64_t close = m.close & (0 - m.close);
+        spans.tagged = (close << 1) - 1;
+        opens &= 0 - (close << 1);
+    }
+    while (opens != 0) {
+        const std::uint64_t open = opens & (0 - opens);
+        spans.starts |= open;
+        const std::uint64_t closes = m.close & (0 - (open << 1));
+        if (closes == 0) {
+            spans.tagged |= 0 - open;
+            spans.openAtEnd = true;
+            break;
+        }
+        const std::uint64_t close = closes & (0 - closes);
+        spans.tagged |= (close << 1) - open;
+        opens &= 0 - (close << 1);
+    }
+    return spans;
+}
+
+// The tags that may have an effect, by the bytes after their "<": "p";
+// "s", "t", "b" or "h" then "a", "c", "d", "i" or "r"; "/" then "s" or "t"
+// then one of those. A few others pass too and are then told apart by the
+// prefix tables. A "<" too near the end of the block to tell is always
+// looked at.
+inline std::uint64_t effectCandidates(const byte_blocks::BlockMasks& m, std::uint64_t starts) {
+    constexpr std::uint64_t kNearEnd = std::uint64_t{7} << 61;
+    const std::uint64_t named = ((m.letterST | m.letterBH) >> 1) & (m.letterACDIR >> 2);
+    const std::uint64_t closing = (m.slash >> 1) & (m.letterST >> 2) & (m.letterACDIR >> 3);
+    return starts & (named | closing | (m.letterP >> 1) | kNearEnd);
+}
+
+// What one block hands on to the next.
+struct BlockCarry {
+    bool inTag;               // a tag runs into the block
+    std::uint64_t latch;      // 1 when a blank at the block's start would be dropped
+    std::uint64_t digitLast;  // 1 when the input byte before the block is a digit
+};
+
+// `classify` gives the masks and `compact` packs the kept bytes. Returns
+// where the input goes on: after the block, after the ">" of a long tag
+// that covers it, or after a script start tag with state.inScript set, for
+// the caller to take over.
+using Classify = byte_blocks::BlockMasks (*)(const unsigned char*);
+using Compact = unsigned char* (*)(const unsigned char*, std::uint64_t, unsigned char*);
+using CountBits = std::size_t (*)(std::uint64_t);
+
+template <Classify classify, Compact compact, CountBits countBits>
+inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
+                                        unsigned char*& out, BlockCarry& carry,
+                                        FilterState& state) {
+    constexpr std::size_t kBlock = byte_blocks::kBlock;
+    const byte_blocks::BlockMasks m = classify(base);
+    const TagSpans spans = findTags(m, carry.inTag);
+    if ((spans.starts == 0) & (spans.tagged == ~std::uint64_t{0}) & spans.openAtEnd) {
+        // Wholly inside a long tag or comment: on to its end.
+        carry.inTag = false;
+        carry.digitLast = 0;
+        return afterClose(base + kBlock, end);
+    }
+    carry.inTag = spans.openAtEnd;
+
+    std::uint64_t lineFeeds = 0;  // "<" whose tag appends a line feed in their place
+    std::uint64_t tabs = 0;       // and a tab
+    std::uint64_t taken = ~std::uint64_t{0};
+    for (std::uint64_t tags = effectCandidates(m, spans.starts); tags != 0; tags &= tags - 1) {
+        const std::size_t at = byte_blocks::lowest(tags);
+        const unsigned char effect = applyTagEffects(base + at, end, state);
+        const std::uint64_t tag = tags & (0 - tags);
+        lineFeeds |= effect == '\n' ? tag : 0;
+        tabs |= effect == '\t' ? tag : 0;
+        if (state.inScript) {
+            // The rest of the block is the caller's, from the end of this tag.
+            const std::uint64_t closes = m.close & byte_blocks::bitsFrom(at + 1);
+            if (closes != 0) {
+                taken = ((closes & (0 - closes)) << 1) - 1;
+                carry.inTag = false;
+            }
+            break;
+        }
+    }
+    const std::uint64_t appended = lineFeeds | tabs;
+
+    const std::uint64_t text = ~(spans.tagged | m.control) & taken;
+    const std::uint64_t kept = text | appended;  // before the blank rules
+    const std::uint64_t whitespace = (m.blank & text) | appended;
+    const std::uint64_t holds = ~kept | whitespace;  // bytes that leave the latch as it is
+    const std::uint64_t latched = fillUp(holds, whitespace | (holds & carry.latch));
+    const std::uint64_t afterWhitespace = (latched << 1) | carry.latch;
+    const std::uint64_t digitBefore = (m.digit << 1) | carry.digitLast;
+    const std::uint64_t digitAfter = (m.digit >> 1) | std::uint64_t{isDigit(base[kBlock])} << 63;
+    const std::uint64_t dropped = m.blank & (afterWhitespace | (digitBefore & digitAfter));
+    const std::uint64_t keep = kept & ~dropped;
+    if ((keep & ~appended) != 0) state.atStart = false;
+    unsigned char* const written = out;
+    out = compact(base, keep, out);
+    // The kept "<" of tags that append a byte become that byte. Patching the
+    // output, not the block, keeps the packing's loads clear of fresh stores.
+    for (std::uint64_t bits = lineFeeds; bits != 0; bits &= bits - 1) {
+        written[countBits(keep & ((bits & (0 - bits)) - 1))] = '\n';
+    }
+    for (std::uint64_t bits = tabs; bits != 0; bits &= bits - 1) {
+        written[countBits(keep & ((bits & (0 - bits)) - 1))] = '\t';
+    }
+    carry.latch = latched >> 63;
+    carry.digitLast = m.digit >> 63;
+    return taken == ~std::uint64_t{0} ? base + kBlock : base + byte_blocks::lowest(~taken);
+}
+
+// A block at a time, until a script starts or the end is near. `digitBefore`
+// tells whether the input byte before `in` is a digit. Nothing but tag bytes
+// is written while atStart holds, so out[-1] is only read after a text byte.
+template <Classify classify, Compact compact, CountBits countBits>
+inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
+                             unsigned char*& out, FilterState& state, bool digitBefore) {
+    BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
+                     digitBefore ? 1U : 0U};
+    while (end - in >= kBlockReach && !state.inScript) {
+        in = filterBlock<classify, compact, countBits>(in, end, out, carry, state);
+    }
+    if (carry.inTag) in = afterClose(in, end);
+}
+
+#endif
+
+}  // namespace block_kernel
+
+#endif

@@ -21,6 +21,11 @@ namespace {
 
 using namespace tag_rules;
 
+// The output runs behind the input by at least the lead, and no store
+// reaches further past the output position than a block's packing does.
+static_assert(kFilterLead > static_cast<std::size_t>(block_kernel::kBlockReach),
+              "a store could reach the byte before the one being read");
+
 inline bool isRunByte(unsigned char b) { return b > kBlank && b != kTagOpen; }
 
 // Flags, in a word of text, the bytes the copy must stop at: control bytes,

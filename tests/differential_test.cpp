@@ -288,6 +288,20 @@ std::string filterUsing(BlockPath path, const std::string& input) {
     return text;
 }
 
+// The way the program calls it: one buffer, the input kFilterLead bytes in
+// and the output at its start. The buffer has exactly that room.
+std::string filterInPlaceUsing(BlockPath path, const std::string& input) {
+    const std::size_t n = std::min(input.size(), input.find('\0'));
+    Bytes buffer(new char[kFilterLead + n + 1]);
+    std::memset(buffer.get(), 'U', kFilterLead);
+    std::memcpy(buffer.get() + kFilterLead, input.data(), n);
+    buffer[kFilterLead + n] = '\0';
+    const std::size_t length = filterMarkupUsing(path, buffer.get() + kFilterLead, n, buffer.get());
+    std::string text = terminatedText(buffer.get(), kFilterLead + n + 1);
+    EXPECT_EQ(length, text.size()) << "returned length in place, input " << show(input);
+    return text;
+}
+
 class EveryPath : public ::testing::TestWithParam<NamedPath> {
 protected:
     void SetUp() override {
@@ -307,8 +321,10 @@ TEST_P(EveryPath, MatchesPlainModelOnLongInputs) {
         input.erase(std::find(input.begin(), input.end(), '\0'), input.end());
         const std::string expected = plain::filter(input);
         const std::string got = filterUsing(GetParam().path, input);
+        const std::string gotInPlace = filterInPlaceUsing(GetParam().path, input);
         EXPECT_EQ(got, expected) << "input " << show(input);
-        if (got != expected) ++reported;
+        EXPECT_EQ(gotInPlace, expected) << "in place, input " << show(input);
+        if (got != expected || gotInPlace != expected) ++reported;
     }
 }
 
@@ -337,8 +353,9 @@ TEST_P(EveryPath, SnippetsAtEveryBlockOffset) {
                 input += snippet;
                 while (input.size() < offset + 200) input += filler;
                 const std::string expected = plain::filter(input);
-                const std::string got = filterUsing(GetParam().path, input);
-                ASSERT_EQ(got, expected) << "input " << show(input);
+                ASSERT_EQ(filterUsing(GetParam().path, input), expected) << "input " << show(input);
+                ASSERT_EQ(filterInPlaceUsing(GetParam().path, input), expected)
+                    << "in place, input " << show(input);
             }
         }
     }

@@ -34,4 +34,13 @@ bool blockPathAvailable(BlockPath path);
 // filterMarkup with the given path, which must be available.
 std::size_t filterMarkupUsing(BlockPath path, const char* input, std::size_t length, char* output);
 
+// The block paths stop after about this much input to decode the references
+// of what they wrote while it is still in the cache.
+constexpr std::size_t kDecodeSpan = 16384;
+
+// filterMarkupUsing with another span, so that tests and fuzzers can put the
+// stops anywhere; `decodeSpan` must be at least 1.
+std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t length, char* output,
+                                std::size_t decodeSpan);
+
 #endif

@@ -142,6 +142,8 @@ struct FilterState {
     bool inScript = false;
     bool inTable = false;
     bool atStart = true;
+    // The block loop hands back to its caller once the input reaches this.
+    const unsigned char* pauseAt = nullptr;
 };
 
 constexpr unsigned rowsBefore(std::size_t end) {

@@ -81,6 +81,10 @@ const Case kDecodedCases[] = {
     {"&eacute;", "\xe9"},
     {"&eacute;x", "\xe9x"},
     {"&amp;&amp;&amp;", "&&&"},
+    // After the text has moved left by sixteen bytes, runs go sixteen bytes
+    // at a time: an "&" at the start, in the middle and at the end of one.
+    {"&amp;&amp;&amp;&amp;&amp;0123456789abcdef&lt;0123456789abcde&gt;0123456789abcdef&x&",
+     "&&&&&0123456789abcdef<0123456789abcde>0123456789abcdef&x&"},
     // Long enough for stops that settle some references and not others.
     {"plain text, then &amp; and &nbsp;&nbsp; then &eacute;x&#233;&lt;&gt;y",
      "plain text, then & and    then \xe9x\xe9<>y"},

@@ -186,11 +186,12 @@ std::uint64_t fileSizeHint(FileHandle file) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
 
 // Large buffers are mapped directly, 2 MiB aligned and rounded up to whole
-// 2 MiB, and all of the part the caller expects to use, rounded up as well, is
+// 2 MiB, and each 2 MiB that the caller expects to use at least half of is
 // offered for transparent huge pages: one fault per 2 MiB instead of 512.
-// Advising only the whole 2 MiB inside that part would leave its tail to fault
-// 4 KiB at a time, and on a virtual machine each such fault costs more than
-// clearing a huge page. Smaller buffers come from malloc. The size alone
+// Advising only the 2 MiB that are wholly used would leave the tail of a
+// 3 MiB input to fault 4 KiB at a time, which costs more than clearing the
+// rest of a huge page; for a small file, clearing a whole huge page costs
+// more than its few faults. Smaller buffers come from malloc. The size alone
 // decides which, so releaseBuffer needs no record of it.
 namespace {
 
@@ -218,7 +219,8 @@ char* obtainBuffer(std::size_t size, std::size_t expectedUse) {
     if (skip > 0) ::munmap(rawStart, skip);
     const std::size_t tail = kHugePage - skip;
     if (tail > 0) ::munmap(buffer + length, tail);
-    const std::size_t advised = roundUp(expectedUse < size ? expectedUse : size, kHugePage);
+    const std::size_t used = expectedUse < size ? expectedUse : size;
+    const std::size_t advised = (used + kHugePage / 2) / kHugePage * kHugePage;
     if (advised > 0) ::madvise(buffer, advised, MADV_HUGEPAGE);  // only advice: failure is harmless
     return buffer;
 }

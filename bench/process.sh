@@ -37,14 +37,13 @@ millis() {
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-# Mean CPU time of `runs` runs, in milliseconds, or "-" without perf.
+# CPU time of one command in milliseconds, or "-" without perf.
 cpuMillis() {
     command -v perf >/dev/null || {
         echo -
         return
     }
-    perf stat -x, -e task-clock -r "$runs" "$@" 2>&1 >/dev/null |
-        awk -F, '/task-clock/ { printf "%.2f\n", $1 }'
+    perf stat -x, -e task-clock "$@" 2>&1 >/dev/null | awk -F, '/task-clock/ { printf "%.2f\n", $1 }'
 }
 
 # Peak memory and faults, from GNU time's verbose report.
@@ -55,22 +54,24 @@ report() {
 }
 
 measure() {
-    local page=$1 target=$2
-    : >"$work/plainwrit.ms"
-    : >"$work/cp.ms"
+    local page=$1 target=$2 name
+    for name in plainwrit.ms cp.ms plainwrit.cpu cp.cpu; do : >"$work/$name"; done
     "$program" "$page" "$work/out.txt" >/dev/null # warm the page cache and the binary
     cp "$page" "$work/copy.html"
     for ((i = 0; i < runs; i++)); do
         rm -f "$work/copy.html" "$work/out.txt"
         millis cp "$page" "$work/copy.html" >>"$work/cp.ms"
         millis "$program" "$page" "$work/out.txt" >>"$work/plainwrit.ms"
+        rm -f "$work/copy.html" "$work/out.txt"
+        cpuMillis cp "$page" "$work/copy.html" >>"$work/cp.cpu"
+        cpuMillis "$program" "$page" "$work/out.txt" >>"$work/plainwrit.cpu"
     done
     local cpMs plainwritMs cpCpu plainwritCpu
     cpMs=$(median <"$work/cp.ms")
     plainwritMs=$(median <"$work/plainwrit.ms")
-    cpCpu=$(cpuMillis cp "$page" "$work/copy.html")
-    plainwritCpu=$(cpuMillis "$program" "$page" "$work/out.txt")
-    echo "input: $(stat -c %s "$page") bytes, $runs runs; median wall time, mean CPU time"
+    cpCpu=$(median <"$work/cp.cpu")
+    plainwritCpu=$(median <"$work/plainwrit.cpu")
+    echo "input: $(stat -c %s "$page") bytes, $runs runs; medians of wall and of CPU time"
     echo "  cp         $cpMs ms wall, $cpCpu ms CPU"
     if [ "$cpCpu" = - ]; then
         echo "  plainwrit  $plainwritMs ms wall ($(ratio "$plainwritMs" "$cpMs") x cp; target $target)"

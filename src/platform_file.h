@@ -1,7 +1,7 @@
 // The program's only contact with the operating system's files and memory:
 // opening by the paths given on the command line, raw reads and writes in
 // binary mode (the text-mode rules are applied by the program itself), the
-// same-file check, and the two large buffers.
+// same-file check, and the large working buffer.
 #ifndef PLAINWRIT_PLATFORM_FILE_H
 #define PLAINWRIT_PLATFORM_FILE_H
 

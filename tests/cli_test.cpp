@@ -334,7 +334,7 @@ TEST_F(Cli, BinaryFilesGivePlainText) {
 }
 
 // 100 MB files, made sparse so that they cost no disk: only the first
-// delivered bytes are read, and memory stays near twice the read limit.
+// delivered bytes are read, and memory stays bounded.
 TEST_F(Cli, HugeInputIsCutAtTheLimitInBoundedMemory) {
     const struct {
         const char* what;

@@ -9,16 +9,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include "markup_filter.h"
+#include "platform_console.h"
 #include "platform_file.h"
+#include "platform_signals.h"
 #include "text_mode.h"
 
 namespace {
 
 constexpr std::size_t kReadLimit = 3145728;  // 3 MiB: the most input that is read
-constexpr const char* kReadLimitText = "3145728";
+constexpr const char* kTruncatedBefore = "Warning: only the first 3145728 bytes of ";
 
 // One buffer does all the work: the input is read to kFilterLead bytes into
 // it, filtered into its start (the output never catches up with the input),
@@ -32,39 +33,33 @@ constexpr std::size_t kLeastScratch = kBufferSize - (kReadLimit + 1) - kScratchA
 static_assert(kInputOffset + kReadLimit + 1 <= kBufferSize, "the input must fit");
 static_assert(kLeastScratch >= (std::size_t{1} << 19), "room for large writes");
 
-constexpr std::size_t parseDecimal(const char* digits) {
+// The first number in `text`.
+constexpr std::size_t numberIn(const char* text) {
+    while (*text < '0' || *text > '9') ++text;
     std::size_t value = 0;
-    for (; *digits != '\0'; ++digits) value = value * 10 + static_cast<std::size_t>(*digits - '0');
+    for (; *text >= '0' && *text <= '9'; ++text)
+        value = value * 10 + static_cast<std::size_t>(*text - '0');
     return value;
 }
-static_assert(parseDecimal(kReadLimitText) == kReadLimit, "the warning must name the real limit");
+static_assert(numberIn(kTruncatedBefore) == kReadLimit, "the warning must name the real limit");
 
 constexpr int kExitConverted = 0;
 constexpr int kExitWrongArguments = 2;
 constexpr int kExitCannotOpen = 3;
 constexpr int kExitNotCompleted = 4;
 
-// Every console line is flushed at once; standard output is flushed before
-// anything goes to standard error, so the two interleave in order. A console
-// that cannot be written to leaves nobody to tell, so these results are
-// deliberately not looked at.
-void putLine(std::FILE* stream, std::initializer_list<const char*> parts) {
-    for (const char* part : parts) (void)std::fputs(part, stream);
-    (void)std::fputc('\n', stream);
-    (void)std::fflush(stream);
-}
+void say(const char* text) { writeConsoleLine(ConsoleStream::kOut, text); }
 
-void say(const char* text) { putLine(stdout, {text}); }
-
-void complain(const char* first, const char* second = "", const char* third = "",
-              const char* fourth = "", const char* fifth = "") {
+// Standard output is flushed before anything goes to standard error, so the
+// two interleave in order.
+void complain(const char* before, const PathChar* path = nullptr, const char* after = "") {
     (void)std::fflush(stdout);
-    putLine(stderr, {first, second, third, fourth, fifth});
+    writeConsoleLine(ConsoleStream::kErr, before, path, after);
 }
 
 struct Run {
-    const char* inputPath;
-    const char* outputPath;
+    const PathChar* inputPath;
+    const PathChar* outputPath;
     FileHandle input = kNoFile;
     FileHandle output = kNoFile;
     char* buffer = nullptr;
@@ -84,7 +79,7 @@ void releaseBuffers(Run& run) {
     run.buffer = nullptr;
 }
 
-int endIncomplete(Run& run, const char* first, const char* path) {
+int endIncomplete(Run& run, const char* first, const PathChar* path) {
     closeFiles(run);
     complain(first, path);
     releaseBuffers(run);
@@ -124,8 +119,7 @@ int convert(Run& run) {
     const TextReadResult read = readTextMode(readFileBytes, &run.input, input, kReadLimit);
     if (read.failed) return endIncomplete(run, "Could not read file ", run.inputPath);
     if (read.truncated) {
-        complain("Warning: only the first ", kReadLimitText, " bytes of ", run.inputPath,
-                 " were converted");
+        complain(kTruncatedBefore, run.inputPath, " were converted");
     }
 
     // A NUL byte ends the text.
@@ -149,7 +143,13 @@ int convert(Run& run) {
 
 }  // namespace
 
+// Windows gives the arguments as UTF-16, split by the C runtime as always.
+#if defined(_WIN32)
+int wmain(int argc, wchar_t** argv) {
+#else
 int main(int argc, char** argv) {
+#endif
+    makeWriteFailuresReportable();
     say("Plainwrit HTML to text converter, by the Plainwrit developers");
     say("Plainwrit Version 1.0");
     if (argc != 3) {

@@ -11,16 +11,24 @@
 using FileHandle = std::intptr_t;
 constexpr FileHandle kNoFile = -1;
 
+// Paths as the command line gives them: UTF-16 on Windows, so that any name
+// the system allows can be opened; bytes elsewhere.
+#if defined(_WIN32)
+using PathChar = wchar_t;
+#else
+using PathChar = char;
+#endif
+
 // Opens an existing file for reading. A directory is refused, also where the
 // system itself would open it.
-FileHandle openInputFile(const char* path);
+FileHandle openInputFile(const PathChar* path);
 
 // True when `path` names an existing file that is the one open as `input`
 // (the same file also through a symbolic or hard link).
-bool isSameFile(FileHandle input, const char* path);
+bool isSameFile(FileHandle input, const PathChar* path);
 
 // Creates the file, or empties it when it exists.
-FileHandle openOutputFile(const char* path);
+FileHandle openOutputFile(const PathChar* path);
 
 // Raw transfer, in the shape the text-mode rules expect; `file` points to a
 // FileHandle.

@@ -2,9 +2,9 @@
 // (the text-mode read with a small limit, the text up to its first NUL, the
 // filter with the decoder, the text-mode write), against the plain model of
 // the run, the limit's warning included. The first bytes choose the limit
-// and the sizes the raw reads and writes come in; the rest is the file. The
-// buffers have exactly the sizes the program gives them: the input limit + 1
-// (also the scratch of the write), the output the text's length + 1.
+// and the sizes the raw reads and writes come in; the rest is the file. One
+// buffer serves the read, the filter and the write, as in the program, with
+// no byte more than that layout needs.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -46,17 +46,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t piece = data[1] % 8;
     const std::string raw(reinterpret_cast<const char*>(data) + 2, size - 2);
 
-    std::unique_ptr<char[]> input(new char[limit + 1]);
+    // One buffer, laid out as the program lays it out: the input kFilterLead
+    // bytes in, the output from the start, the CR LF form after the output,
+    // with a little room of varying size past the input.
+    const std::size_t room = 1 + data[1] / 8 % 16;
+    const std::size_t bufferSize = kFilterLead + limit + 1 + room;
+    std::unique_ptr<char[]> buffer(new char[bufferSize]);
+    char* const input = buffer.get() + kFilterLead;
     Source source{raw, piece};
-    const TextReadResult read = readTextMode(readPiece, &source, input.get(), limit);
+    const TextReadResult read = readTextMode(readPiece, &source, input, limit);
     require(!read.failed, "a read error where there was none");
-    const void* nul = std::memchr(input.get(), '\0', read.size);
+    const void* nul = std::memchr(input, '\0', read.size);
     const std::size_t textLength =
-        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - input.get()) : read.size;
-    std::unique_ptr<char[]> output(new char[read.size + 1]);
-    const std::size_t outputLength = filterMarkup(input.get(), textLength, output.get());
+        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - input) : read.size;
+    const std::size_t outputLength = filterMarkup(input, textLength, buffer.get());
     std::string file;
-    require(writeTextMode(appendAll, &file, output.get(), outputLength, input.get(), limit + 1),
+    require(writeTextMode(appendAll, &file, buffer.get(), outputLength,
+                          buffer.get() + outputLength + 1, bufferSize - outputLength - 1),
             "a write failed where none could");
 
     const plain::Run expected = plain::convert(raw, limit);

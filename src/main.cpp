@@ -21,6 +21,18 @@ namespace {
 constexpr std::size_t kReadLimit = 3145728;  // 3 MiB: the most input that is read
 constexpr const char* kTruncatedBefore = "Warning: only the first 3145728 bytes of ";
 
+// One buffer does all the work: the input is read to kFilterLead bytes into
+// it, filtered into its start (the output never catches up with the input),
+// and the CR LF form of the result is built in what follows the output.
+// Whatever the input, that is close to a mebibyte, so the output goes out in
+// a few large writes.
+constexpr std::size_t kBufferSize = std::size_t{4} << 20;
+constexpr std::size_t kInputOffset = kFilterLead;
+constexpr std::size_t kScratchAlign = 64;
+constexpr std::size_t kLeastScratch = kBufferSize - (kReadLimit + 1) - kScratchAlign;
+static_assert(kInputOffset + kReadLimit + 1 <= kBufferSize, "the input must fit");
+static_assert(kLeastScratch >= (std::size_t{1} << 19), "room for large writes");
+
 // The first number in `text`.
 constexpr std::size_t numberIn(const char* text) {
     while (*text < '0' || *text > '9') ++text;
@@ -50,9 +62,7 @@ struct Run {
     const PathChar* outputPath;
     FileHandle input = kNoFile;
     FileHandle output = kNoFile;
-    char* inputBuffer = nullptr;
-    char* outputBuffer = nullptr;
-    std::size_t outputCapacity = 0;
+    char* buffer = nullptr;
 };
 
 // Files first, then buffers, each only if it was obtained.
@@ -65,9 +75,8 @@ bool closeFiles(Run& run) {
 }
 
 void releaseBuffers(Run& run) {
-    if (run.inputBuffer != nullptr) releaseBuffer(run.inputBuffer, kReadLimit + 1);
-    if (run.outputBuffer != nullptr) releaseBuffer(run.outputBuffer, run.outputCapacity);
-    run.inputBuffer = run.outputBuffer = nullptr;
+    if (run.buffer != nullptr) releaseBuffer(run.buffer, kBufferSize);
+    run.buffer = nullptr;
 }
 
 int endIncomplete(Run& run, const char* first, const PathChar* path) {
@@ -97,36 +106,33 @@ int convert(Run& run) {
     }
 
     // The buffer always has room for the limit; the file's size only says how
-    // much of it is likely touched.
+    // much of it is likely touched: the input, the output and its CR LF form.
     const std::uint64_t sizeHint = fileSizeHint(run.input);
     const std::size_t expectedInput =
-        (sizeHint == 0 || sizeHint > kReadLimit ? kReadLimit : static_cast<std::size_t>(sizeHint)) +
-        1;
-    run.inputBuffer = obtainBuffer(kReadLimit + 1, expectedInput);
-    if (run.inputBuffer == nullptr) {
+        sizeHint == 0 || sizeHint > kReadLimit ? kReadLimit : static_cast<std::size_t>(sizeHint);
+    const std::size_t expectedUse = kInputOffset + 3 * expectedInput + kScratchAlign;
+    run.buffer = obtainBuffer(kBufferSize, expectedUse < kBufferSize ? expectedUse : kBufferSize);
+    if (run.buffer == nullptr) {
         return endIncomplete(run, "Not enough memory to convert ", run.inputPath);
     }
-    const TextReadResult read =
-        readTextMode(readFileBytes, &run.input, run.inputBuffer, kReadLimit);
+    char* const input = run.buffer + kInputOffset;
+    const TextReadResult read = readTextMode(readFileBytes, &run.input, input, kReadLimit);
     if (read.failed) return endIncomplete(run, "Could not read file ", run.inputPath);
     if (read.truncated) {
         complain(kTruncatedBefore, run.inputPath, " were converted");
     }
 
-    run.outputCapacity = read.size + 1;
-    run.outputBuffer = obtainBuffer(run.outputCapacity, run.outputCapacity);
-    if (run.outputBuffer == nullptr) {
-        return endIncomplete(run, "Not enough memory to convert ", run.inputPath);
-    }
     // A NUL byte ends the text.
-    const void* nul = std::memchr(run.inputBuffer, '\0', read.size);
+    const void* nul = std::memchr(input, '\0', read.size);
     const std::size_t textLength =
-        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - run.inputBuffer) : read.size;
-    const std::size_t outputLength = filterMarkup(run.inputBuffer, textLength, run.outputBuffer);
+        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - input) : read.size;
+    const std::size_t outputLength = filterMarkup(input, textLength, run.buffer);
 
-    // The input is no longer needed: it holds the CR LF form for the write.
-    const bool written = writeTextMode(writeFileBytes, &run.output, run.outputBuffer, outputLength,
-                                       run.inputBuffer, kReadLimit + 1);
+    // The input is no longer needed; the CR LF form is built after the output.
+    const std::size_t scratchStart =
+        (outputLength + 1 + kScratchAlign - 1) / kScratchAlign * kScratchAlign;
+    const bool written = writeTextMode(writeFileBytes, &run.output, run.buffer, outputLength,
+                                       run.buffer + scratchStart, kBufferSize - scratchStart);
     const bool closed = closeFiles(run);
     if (!written || !closed) return endIncomplete(run, "Could not write file ", run.outputPath);
 

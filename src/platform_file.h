@@ -1,7 +1,7 @@
 // The program's only contact with the operating system's files and memory:
 // opening by the paths given on the command line, raw reads and writes in
 // binary mode (the text-mode rules are applied by the program itself), the
-// same-file check, and the two large buffers.
+// same-file check, and the large working buffer.
 #ifndef PLAINWRIT_PLATFORM_FILE_H
 #define PLAINWRIT_PLATFORM_FILE_H
 
@@ -45,9 +45,9 @@ std::uint64_t fileSizeHint(FileHandle file);
 
 // A buffer of `size` bytes whose pages are neither zero-filled nor touched in
 // advance; nullptr when there is no memory. `expectedUse` says how much of it
-// the caller will likely touch: where the system has huge pages, only that
-// part is backed by them, so a small file does not fault in a whole huge
-// page. Release it with the same size.
+// the caller will likely touch: where the system has huge pages, the huge
+// pages it fills at least half of are backed by them. Release it with the
+// same size.
 char* obtainBuffer(std::size_t size, std::size_t expectedUse);
 void releaseBuffer(char* buffer, std::size_t size);
 

@@ -145,7 +145,7 @@ std::string samplePage() {
     return run_program::readFile(std::string(PLAINWRIT_SOURCE_DIR) + "/examples/sample.html");
 }
 
-// The sample page: the converted text goes into a small buffer from malloc.
+// The sample page: a small file, for which the buffer is not offered huge pages.
 TEST(FaultWalk, SamplePage) {
     const std::string html = samplePage();
     ASSERT_FALSE(html.empty());
@@ -153,7 +153,7 @@ TEST(FaultWalk, SamplePage) {
     std::printf("faults injected: %ld\n", injected);
 }
 
-// Over 2 MiB, so both buffers are mapped, and ending with a CR that the first
+// Over 2 MiB, so huge pages are offered, and ending with a CR that the first
 // read leaves for the next one to decide on. A NUL ends the text after the
 // sample page, which keeps each run short.
 TEST(FaultWalk, PageOfTwoAndAHalfMebibytes) {

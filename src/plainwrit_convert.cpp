@@ -1,0 +1,141 @@
+// The library's in-memory calls: HTML bytes to text, and the bytes of a
+// stored file to the bytes the program writes for it. Nothing here throws,
+// prints or keeps state a caller can see.
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "markup_filter.h"
+#include "plainwrit.h"
+#include "text_mode.h"
+
+namespace {
+
+// The filter's path is chosen once per process. fastestPath() only asks the
+// processor, so two threads that race here store the same value; the atomic
+// makes that race well defined.
+std::atomic<int> chosenPath{-1};
+
+BlockPath filterPath() {
+    int path = chosenPath.load(std::memory_order_relaxed);
+    if (path < 0) {
+        path = static_cast<int>(fastestPath());
+        chosenPath.store(path, std::memory_order_relaxed);
+    }
+    return static_cast<BlockPath>(path);
+}
+
+// The filter looks at the byte after the text, which must be its NUL
+// terminator. A caller's buffer need not have one, so a text without a NUL
+// of its own is copied and terminated first: on the stack when it is short,
+// else in a buffer of its own.
+constexpr std::size_t kStackCopy = 16384;
+
+std::size_t filterTerminated(const char* html, std::size_t length, char* text) {
+    if (length < kStackCopy) {
+        char copy[kStackCopy];
+        std::memcpy(copy, html, length);
+        copy[length] = '\0';
+        return filterMarkupUsing(filterPath(), copy, length, text);
+    }
+    char* copy = static_cast<char*>(std::malloc(length + 1));
+    if (copy == nullptr) {
+        *text = '\0';
+        return PLAINWRIT_ERROR;
+    }
+    std::memcpy(copy, html, length);
+    copy[length] = '\0';
+    const std::size_t written = filterMarkupUsing(filterPath(), copy, length, text);
+    std::free(copy);
+    return written;
+}
+
+// The text in front of the first NUL, whose terminator the filter can read.
+std::size_t filterUpToNul(const char* input, std::size_t size, char* output) {
+    const void* nul = std::memchr(input, '\0', size);
+    const std::size_t length =
+        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - input) : size;
+    return filterMarkupUsing(filterPath(), input, length, output);
+}
+
+struct MemorySource {
+    const char* at;
+    std::size_t left;
+};
+
+std::ptrdiff_t readMemory(void* source, char* buffer, std::size_t capacity) {
+    auto* from = static_cast<MemorySource*>(source);
+    const std::size_t n = from->left < capacity ? from->left : capacity;
+    if (n != 0) std::memcpy(buffer, from->at, n);
+    from->at += n;
+    from->left -= n;
+    return static_cast<std::ptrdiff_t>(n);
+}
+
+struct MemorySink {
+    char* at;
+    std::size_t left;
+};
+
+bool writeMemory(void* sink, const char* data, std::size_t size) {
+    auto* to = static_cast<MemorySink*>(sink);
+    if (size > to->left) return false;
+    std::memcpy(to->at, data, size);
+    to->at += size;
+    to->left -= size;
+    return true;
+}
+
+constexpr std::size_t kWriteScratch = 4096;
+
+}  // namespace
+
+extern "C" {
+
+size_t plainwrit_convert(const char* html, size_t length, char* text) {
+    if (text == nullptr) return PLAINWRIT_ERROR;
+    if (html == nullptr) {
+        *text = '\0';
+        return length == 0 ? 0 : PLAINWRIT_ERROR;
+    }
+    // A NUL inside the bytes ends the text and is the terminator the filter
+    // reads; without one, the bytes are terminated in a copy.
+    if (std::memchr(html, '\0', length) != nullptr) return filterUpToNul(html, length, text);
+    return filterTerminated(html, length, text);
+}
+
+size_t plainwrit_stored_room(size_t size) {
+    if (size > (SIZE_MAX - 2) / 2) return 0;
+    return 2 * size + 2;
+}
+
+// `written` holds, in turn: the input after the text-mode read in its first
+// size + 1 bytes, the filtered text in the next size + 1, and the CR LF form
+// from its start. The CR LF form of the first c filtered bytes is at most
+// 2c bytes long, so it never reaches filtered text not yet taken.
+plainwrit_status plainwrit_convert_stored(const char* stored, size_t size, char* written,
+                                          size_t room, size_t* written_size) {
+    if (written_size != nullptr) *written_size = 0;
+    if (written == nullptr || written_size == nullptr || (stored == nullptr && size != 0)) {
+        return PLAINWRIT_INVALID_ARGUMENT;
+    }
+    const std::size_t needed = plainwrit_stored_room(size);
+    if (needed == 0 || room < needed) return PLAINWRIT_ROOM_TOO_SMALL;
+
+    char* const input = written;
+    MemorySource source{stored, size};
+    const TextReadResult read = readTextMode(readMemory, &source, input, size);
+    char* const filtered = written + size + 1;
+    const std::size_t filteredLength = filterUpToNul(input, read.size, filtered);
+
+    char scratch[kWriteScratch];
+    MemorySink sink{written, room};
+    if (!writeTextMode(writeMemory, &sink, filtered, filteredLength, scratch, sizeof scratch)) {
+        return PLAINWRIT_ROOM_TOO_SMALL;  // cannot happen with the room checked above
+    }
+    *written_size = static_cast<std::size_t>(sink.at - written);
+    return PLAINWRIT_OK;
+}
+
+}  // extern "C"

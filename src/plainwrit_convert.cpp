@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "filter_paths.h"
 #include "markup_filter.h"
 #include "plainwrit.h"
 #include "text_mode.h"

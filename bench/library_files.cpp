@@ -38,8 +38,8 @@ int convertFiles(const std::string& dir, int n) {
     const auto start = Clock::now();
     for (int i = 0; i < n; ++i) {
         const std::string out = dir + "/page" + std::to_string(i) + ".txt";
-        if (plainwrit_exit_code(plainwrit_convert_file(pagePath(dir, i).c_str(), out.c_str(),
-                                                       nullptr)) != 0) {
+        if (plainwrit_exit_code(
+                plainwrit_convert_file(pagePath(dir, i).c_str(), out.c_str(), nullptr)) != 0) {
             return 1;
         }
     }

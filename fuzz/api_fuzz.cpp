@@ -24,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t room = plainwrit_stored_room(size);
     std::vector<char> written(room);
     std::size_t writtenSize = 0;
-    require(plainwrit_convert_stored(html, size, written.data(), room, &writtenSize) ==
-                PLAINWRIT_OK,
-            "plainwrit_convert_stored failed");
+    require(
+        plainwrit_convert_stored(html, size, written.data(), room, &writtenSize) == PLAINWRIT_OK,
+        "plainwrit_convert_stored failed");
     const std::string expected =
         plain::writeText(plain::filter(plain::readText(bytes, size).delivered));
     require(std::string(written.data(), writtenSize) == expected,

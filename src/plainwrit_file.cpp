@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "markup_filter.h"
-#include "platform_file.h"
 #include "plainwrit.h"
+#include "platform_file.h"
 #include "text_mode.h"
 
 #if defined(_WIN32)
@@ -100,8 +100,8 @@ plainwrit_status convert(Run& run, bool& truncated) {
 // UTF-16 to UTF-8, in a buffer the caller frees; nullptr when the name is
 // not valid UTF-16 or there is no memory.
 std::unique_ptr<char[]> toUtf8(const wchar_t* path) {
-    const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return nullptr;
     std::unique_ptr<char[]> utf8(new (std::nothrow) char[static_cast<std::size_t>(size)]);
     if (!utf8) return nullptr;

@@ -13,27 +13,27 @@ enum class PathNamed { kNone, kInput, kOutput };
 struct StatusText {
     const char* message;  // without a path
     const char* before;
-    PathNamed path;
     const char* after;
+    PathNamed path;
     int exitCode;
 };
 
 // Indexed by plainwrit_status; the static_assert below keeps it complete.
 // clang-format off
 constexpr StatusText kStatusTexts[] = {
-    {"Successfully converted", "Successfully converted", PathNamed::kNone, "", 0},
-    {"Warning: only the first " "3145728" " bytes were converted",
-     "Warning: only the first " "3145728" " bytes of ", PathNamed::kInput, " were converted", 0},
-    {"Invalid Number of arguments", "Invalid Number of arguments", PathNamed::kNone, "", 2},
-    {"Could not open file", "Could not open file ", PathNamed::kInput, "", 3},
-    {"Could not open file", "Could not open file ", PathNamed::kOutput, "", 3},
-    {"Could not open file: it is the input file", "Could not open file ", PathNamed::kOutput,
-     ": it is the input file", 3},
-    {"Could not read file", "Could not read file ", PathNamed::kInput, "", 4},
-    {"Could not write file", "Could not write file ", PathNamed::kOutput, "", 4},
-    {"Not enough memory to convert", "Not enough memory to convert ", PathNamed::kInput, "", 4},
-    {"Invalid argument", "Invalid argument", PathNamed::kNone, "", 2},
-    {"Not enough room for the result", "Not enough room for the result", PathNamed::kNone, "", 2},
+    {"Successfully converted", "Successfully converted", "", PathNamed::kNone, 0},
+    {"Warning: only the first 3145728 bytes were converted",
+     "Warning: only the first 3145728 bytes of ", " were converted", PathNamed::kInput, 0},
+    {"Invalid Number of arguments", "Invalid Number of arguments", "", PathNamed::kNone, 2},
+    {"Could not open file", "Could not open file ", "", PathNamed::kInput, 3},
+    {"Could not open file", "Could not open file ", "", PathNamed::kOutput, 3},
+    {"Could not open file: it is the input file", "Could not open file ",
+     ": it is the input file", PathNamed::kOutput, 3},
+    {"Could not read file", "Could not read file ", "", PathNamed::kInput, 4},
+    {"Could not write file", "Could not write file ", "", PathNamed::kOutput, 4},
+    {"Not enough memory to convert", "Not enough memory to convert ", "", PathNamed::kInput, 4},
+    {"Invalid argument", "Invalid argument", "", PathNamed::kNone, 2},
+    {"Not enough room for the result", "Not enough room for the result", "", PathNamed::kNone, 2},
 };
 // clang-format on
 constexpr std::size_t kStatusCount = sizeof(kStatusTexts) / sizeof(kStatusTexts[0]);

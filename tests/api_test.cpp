@@ -70,10 +70,10 @@ public:
 
     std::string html(std::size_t target) {
         static const char* const kPieces[] = {
-            "<p",   "<P>",  "<tr",   "<td>", "<br>",     "<hr/>",    "</title>", "<script>",
-            "</SCRIPT>", "<table", "</table>", "<",   ">",   "&amp;", "&lt",   "&#160;",
-            "&nbsp;", "&eacute;", "&#255;", "&", "1 2", "3  4", " ", "  ",
-            "7",    "word", "\r\n", "\r",  "\n",   "\t",   "\x1A",   "\xE8"};
+            "<p",        "<P>",      "<tr",      "<td>", "<br>", "<hr/>", "</title>", "<script>",
+            "</SCRIPT>", "<table",   "</table>", "<",    ">",    "&amp;", "&lt",      "&#160;",
+            "&nbsp;",    "&eacute;", "&#255;",   "&",    "1 2",  "3  4",  " ",        "  ",
+            "7",         "word",     "\r\n",     "\r",   "\n",   "\t",    "\x1A",     "\xE8"};
         std::string s;
         while (s.size() < target) {
             s += below(6) == 0 ? std::string(1, static_cast<char>(below(256)))
@@ -184,8 +184,8 @@ TEST(Api, StoredRefusesBadArgumentsAndWritesNothing) {
         {"room one short", stored.data(), stored.size(), out.data(), room - 1, &size,
          PLAINWRIT_ROOM_TOO_SMALL},
         {"no room", stored.data(), stored.size(), out.data(), 0, &size, PLAINWRIT_ROOM_TOO_SMALL},
-        {"size past any room", stored.data(), static_cast<std::size_t>(-1), out.data(), room,
-         &size, PLAINWRIT_ROOM_TOO_SMALL},
+        {"size past any room", stored.data(), static_cast<std::size_t>(-1), out.data(), room, &size,
+         PLAINWRIT_ROOM_TOO_SMALL},
     };
     for (const Case& c : cases) {
         size = 99;
@@ -259,8 +259,9 @@ TEST(Api, StatusLineIsCutLikeSnprintf) {
 TEST(Api, VersionAgreesWithTheBuild) {
     EXPECT_STREQ(plainwrit_version(), PLAINWRIT_PROJECT_VERSION);
     EXPECT_STREQ(PLAINWRIT_VERSION_STRING, PLAINWRIT_PROJECT_VERSION);
-    EXPECT_EQ(std::to_string(PLAINWRIT_VERSION_MAJOR) + "." + std::to_string(PLAINWRIT_VERSION_MINOR),
-              PLAINWRIT_PROJECT_VERSION);
+    EXPECT_EQ(
+        std::to_string(PLAINWRIT_VERSION_MAJOR) + "." + std::to_string(PLAINWRIT_VERSION_MINOR),
+        PLAINWRIT_PROJECT_VERSION);
 }
 
 // ---- file to file --------------------------------------------------------
@@ -268,9 +269,10 @@ TEST(Api, VersionAgreesWithTheBuild) {
 class ApiFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("plainwrit_api_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            fs::temp_directory_path() /
+            ("plainwrit_api_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

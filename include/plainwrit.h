@@ -59,7 +59,10 @@ typedef enum plainwrit_status {
     PLAINWRIT_CANNOT_WRITE = 7,       /* writing or closing the output failed */
     PLAINWRIT_NO_MEMORY = 8,          /* a buffer could not be obtained */
     PLAINWRIT_INVALID_ARGUMENT = 9,   /* a null pointer where one is not allowed */
-    PLAINWRIT_ROOM_TOO_SMALL = 10     /* the caller's buffer cannot hold the result */
+    PLAINWRIT_ROOM_TOO_SMALL = 10,    /* the caller's buffer cannot hold the result */
+    /* Not a status: makes every int value a valid plainwrit_status in C++
+       too, so an unknown value from a caller is answered, not undefined. */
+    PLAINWRIT_STATUS_RANGE = 0x7FFFFFFF
 } plainwrit_status;
 
 /* The version of the library that is running, e.g. "1.0"; it equals

@@ -76,7 +76,9 @@ PLAINWRIT_API const char *PLAINWRIT_CALL plainwrit_version(void);
    html[length]. Linear time, no read limit, no state. `html` may be null when `length`
    is 0. Returns PLAINWRIT_ERROR, having written nothing, for a null `text`;
    for a null `html` with a nonzero length it writes an empty text and
-   returns PLAINWRIT_ERROR. */
+   returns PLAINWRIT_ERROR. A text of 16384 bytes or more with no NUL inside
+   is copied into a buffer of its own first; PLAINWRIT_ERROR with an empty
+   text when that buffer cannot be had. */
 PLAINWRIT_API size_t PLAINWRIT_CALL plainwrit_convert(const char *html, size_t length,
                                                       char *text);
 

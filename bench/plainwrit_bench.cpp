@@ -4,10 +4,12 @@
 //
 //   plainwrit_bench [Google Benchmark flags]
 //   plainwrit_bench --write-page=FILE   writes the realistic 3 MiB page and exits
+//   plainwrit_bench --write-page=FILE --page-bytes=N   the same page made N bytes long
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -125,8 +127,8 @@ void benchMemcpy(benchmark::State& state, const std::string* text) {
     reportBytes(state, size);
 }
 
-bool writePage(const char* path) {
-    const std::string page = realisticPage(kPageSize);
+bool writePage(const char* path, std::size_t size) {
+    const std::string page = realisticPage(size);
     std::FILE* file = std::fopen(path, "wb");
     if (file == nullptr) return false;
     const bool written = std::fwrite(page.data(), 1, page.size(), file) == page.size();
@@ -155,11 +157,10 @@ void registerAll() {
     }
     // The realistic page through each way of taking the input that this
     // processor has: what each instruction set brings.
-    const std::pair<BlockPath, const char*> paths[] = {{BlockPath::kScalar, "scalar"},
-                                                       {BlockPath::kPortable, "portable"},
-                                                       {BlockPath::kSsse3, "ssse3"},
-                                                       {BlockPath::kAvx2, "avx2"},
-                                                       {BlockPath::kAvx512, "avx512"}};
+    const std::pair<BlockPath, const char*> paths[] = {
+        {BlockPath::kScalar, "scalar"}, {BlockPath::kPortable, "portable"},
+        {BlockPath::kSse2, "sse2"},     {BlockPath::kSsse3, "ssse3"},
+        {BlockPath::kAvx2, "avx2"},     {BlockPath::kAvx512, "avx512"}};
     for (const auto& [path, name] : paths) {
         if (!blockPathAvailable(path)) continue;
         benchmark::RegisterBenchmark((std::string("filter_path/") + name + "/page").c_str(),
@@ -177,13 +178,20 @@ void registerAll() {
 
 int main(int argc, char** argv) {
     const std::string writeFlag = "--write-page=";
+    const std::string sizeFlag = "--page-bytes=";
+    const char* pagePath = nullptr;
+    std::size_t pageBytes = kPageSize;
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], writeFlag.c_str(), writeFlag.size()) == 0) {
-            const char* path = argv[i] + writeFlag.size();
-            if (writePage(path)) return 0;
-            std::fprintf(stderr, "Could not write %s\n", path);
-            return 1;
+            pagePath = argv[i] + writeFlag.size();
+        } else if (std::strncmp(argv[i], sizeFlag.c_str(), sizeFlag.size()) == 0) {
+            pageBytes = std::strtoul(argv[i] + sizeFlag.size(), nullptr, 10);
         }
+    }
+    if (pagePath != nullptr) {
+        if (writePage(pagePath, pageBytes)) return 0;
+        std::fprintf(stderr, "Could not write %s\n", pagePath);
+        return 1;
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

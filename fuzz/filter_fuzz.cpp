@@ -4,7 +4,8 @@
 // output buffer has exactly the room the interface promises. The result must
 // be terminated, no longer than the input, free of control bytes other than
 // line feed and tab, and equal to the plain model, whichever way the filter
-// takes the input.
+// takes the input, wherever it stops to decode, and also with input and
+// output in one buffer.
 #include <memory>
 
 #include "fuzz_check.h"
@@ -36,13 +37,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<char[]> again(new char[n + 1]);
     filterMarkup(in.get(), again.get());
     require(std::strcmp(again.get(), out.get()) == 0, "the two forms differ");
-    for (const BlockPath path : {BlockPath::kScalar, BlockPath::kPortable, BlockPath::kSsse3,
-                                 BlockPath::kAvx2, BlockPath::kAvx512}) {
+    for (const BlockPath path : {BlockPath::kScalar, BlockPath::kPortable, BlockPath::kSse2,
+                                 BlockPath::kSsse3, BlockPath::kAvx2, BlockPath::kAvx512}) {
         if (!blockPathAvailable(path)) continue;
         std::memset(again.get(), 'U', n + 1);
         const std::size_t pathLength = filterMarkupUsing(path, in.get(), n, again.get());
         require(pathLength == length && std::memcmp(again.get(), out.get(), length + 1) == 0,
                 "the block paths differ");
+        // With the stops to decode anywhere: the span comes from the input.
+        const std::size_t span = 1 + (n == 0 ? 0 : static_cast<unsigned char>(text[0]) % 97);
+        std::memset(again.get(), 'U', n + 1);
+        const std::size_t spanLength = filterMarkupInSpans(path, in.get(), n, again.get(), span);
+        require(spanLength == length && std::memcmp(again.get(), out.get(), length + 1) == 0,
+                "short decode spans differ");
+        // In one buffer, as the program runs it: the input kFilterLead bytes
+        // in, the output at the start, and not a byte more.
+        std::unique_ptr<char[]> shared(new char[kFilterLead + n + 1]);
+        std::memset(shared.get(), 'U', kFilterLead);
+        std::memcpy(shared.get() + kFilterLead, in.get(), n + 1);
+        const std::size_t sharedLength =
+            filterMarkupUsing(path, shared.get() + kFilterLead, n, shared.get());
+        require(sharedLength == length && std::memcmp(shared.get(), out.get(), length + 1) == 0,
+                "in one buffer the result differs");
     }
     return 0;
 }

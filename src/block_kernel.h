@@ -195,7 +195,8 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     return taken == ~std::uint64_t{0} ? base + kBlock : base + byte_blocks::lowest(~taken);
 }
 
-// A block at a time, until a script starts or the end is near. `digitBefore`
+// A block at a time, until a script starts, the input reaches
+// state.pauseAt, or the end is near. `digitBefore`
 // tells whether the input byte before `in` is a digit. Nothing but tag bytes
 // is written while atStart holds, so out[-1] is only read after a text byte.
 template <Classify classify, Compact compact, CountBits countBits>
@@ -203,7 +204,7 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state, bool digitBefore) {
     BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
                      digitBefore ? 1U : 0U};
-    while (end - in >= kBlockReach && !state.inScript) {
+    while (end - in >= kBlockReach && !state.inScript && in < state.pauseAt) {
         in = filterBlock<classify, compact, countBits>(in, end, out, carry, state);
     }
     if (carry.inTag) in = afterClose(in, end);

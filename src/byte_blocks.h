@@ -1,8 +1,7 @@
 // Sixty-four bytes at a time: classifies a block of text into bit masks, one
 // bit per byte (bit i for the byte at offset i), for the markup filter's
-// block loop. SSE2 where the compiler offers it, eight-byte words otherwise;
-// on x86-64 outside Windows also AVX2 and AVX-512 forms, for callers built
-// for them. All give the same masks.
+// block loop. Eight-byte words everywhere; on x86 also SSE2, AVX2 and
+// AVX-512 forms, for callers compiled for them. All give the same masks.
 #ifndef PLAINWRIT_BYTE_BLOCKS_H
 #define PLAINWRIT_BYTE_BLOCKS_H
 
@@ -11,21 +10,32 @@
 
 #include "byte_words.h"
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define PLAINWRIT_BLOCKS_SSE2 1
-#endif
-
 #if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 #define PLAINWRIT_HAVE_BYTE_BLOCKS 1
 #endif
 
-// Not on Windows: there the compilers may keep 32-byte values in stack slots
-// that are only 16-byte aligned.
-#if defined(PLAINWRIT_BLOCKS_SSE2) && defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
+// On x86 the vector forms are compiled function by function, each for its
+// own instructions, and chosen at run time: a program built for any 32-bit
+// x86 processor still has them. On Windows the assembler is told to use
+// unaligned moves only, since the compilers may keep 32-byte values in stack
+// slots that are only 16-byte aligned.
+#if defined(PLAINWRIT_HAVE_BYTE_BLOCKS) && defined(__GNUC__) && \
+    (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
+#define PLAINWRIT_BLOCKS_SSE2 1
 #define PLAINWRIT_BLOCKS_AVX2 1
+#define PLAINWRIT_TARGET_SSE2 __attribute__((target("sse2")))
 #define PLAINWRIT_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
+#elif defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define PLAINWRIT_BLOCKS_SSE2 1
+#define PLAINWRIT_TARGET_SSE2
+#endif
+
+// Whether every caller may use the SSE2 forms, not only one compiled for them.
+#if defined(PLAINWRIT_BLOCKS_SSE2) && \
+    (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
+#define PLAINWRIT_SSE2_EVERYWHERE 1
 #endif
 
 namespace byte_blocks {
@@ -81,14 +91,17 @@ inline BlockMasks classifyWords(const unsigned char* at) {
 
 #if defined(PLAINWRIT_BLOCKS_SSE2)
 
-inline std::uint64_t bits16(__m128i flags, unsigned shift) {
+PLAINWRIT_TARGET_SSE2 inline std::uint64_t bits16(__m128i flags, unsigned shift) {
     return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(flags))) << shift;
 }
 
-inline __m128i equal16(__m128i bytes, char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); }
+PLAINWRIT_TARGET_SSE2 inline __m128i equal16(__m128i bytes, char c) {
+    return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c));
+}
 
 // Sixteen bytes into bits `shift` to `shift` + 15 of each mask.
-inline void classify16(const unsigned char* at, unsigned shift, BlockMasks& m) {
+PLAINWRIT_TARGET_SSE2 inline void classify16(const unsigned char* at, unsigned shift,
+                                             BlockMasks& m) {
     const __m128i lastControl = _mm_set1_epi8(0x1F);
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     const __m128i fromZero = _mm_sub_epi8(v, _mm_set1_epi8('0'));
@@ -110,7 +123,7 @@ inline void classify16(const unsigned char* at, unsigned shift, BlockMasks& m) {
 }
 
 // Written out four times so that every shift is a constant.
-inline BlockMasks classifyVectors(const unsigned char* at) {
+PLAINWRIT_TARGET_SSE2 inline BlockMasks classifyVectors(const unsigned char* at) {
     BlockMasks m{};
     classify16(at, 0, m);
     classify16(at + 16, 16, m);
@@ -119,12 +132,20 @@ inline BlockMasks classifyVectors(const unsigned char* at) {
     return m;
 }
 
+#if defined(__GNUC__) && !defined(PLAINWRIT_SSE2_EVERYWHERE)
+// Whether the processor running this has SSE2, for classifyVectors.
+inline bool haveVectors() { return __builtin_cpu_supports("sse2") != 0; }
+#else
+inline bool haveVectors() { return true; }
+#endif
+
+#endif
+
+// The classification any caller of this build may use.
+#if defined(PLAINWRIT_SSE2_EVERYWHERE)
 inline BlockMasks classify(const unsigned char* at) { return classifyVectors(at); }
-
 #elif defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
-
 inline BlockMasks classify(const unsigned char* at) { return classifyWords(at); }
-
 #endif
 
 // AVX2, 32 bytes a step, for a caller compiled for it and run on a processor
@@ -204,13 +225,17 @@ PLAINWRIT_TARGET_AVX2 inline std::size_t countBitsPopcnt(std::uint64_t bits) {
 
 // Whether the processor running this, and its system, can use classifyWide.
 inline bool haveWide() {
+    // GCOVR_EXCL_BR_START: a processor without these is needed for the other outcome
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    // GCOVR_EXCL_BR_STOP
 }
 
 // Whether the processor running this, and its system, can use classifyWidest.
 inline bool haveWidest() {
+    // GCOVR_EXCL_BR_START: a processor without these is needed for the other outcome
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && haveWide();
+    // GCOVR_EXCL_BR_STOP
 }
 
 #endif
@@ -221,7 +246,13 @@ inline std::uint64_t bitsFrom(std::size_t from) {
 }
 
 inline std::size_t lowest(std::uint64_t bits) {
-#if defined(__GNUC__)
+#if defined(__GNUC__) && defined(__i386__)
+    // In halves: a 32-bit x86 build would otherwise call a library function.
+    const auto low = static_cast<std::uint32_t>(bits);
+    return low != 0 ? static_cast<std::size_t>(__builtin_ctz(low))
+                    : 32 + static_cast<std::size_t>(
+                               __builtin_ctz(static_cast<std::uint32_t>(bits >> 32)));
+#elif defined(__GNUC__)
     return static_cast<std::size_t>(__builtin_ctzll(bits));
 #else
     std::size_t n = 0;

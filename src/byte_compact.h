@@ -3,10 +3,13 @@
 // the result is the position after the last one. Either way may store up to
 // 16 bytes past what it keeps, so the caller needs 80 bytes of room at `out`.
 //   compactWords   - portable, eight bytes at a time;
+//   compactRuns    - portable, a run of kept bytes at a time, sixteen bytes
+//                    a copy: for processors with 16-byte moves but no byte
+//                    shuffle (SSE2), where it is compiled for them;
 //   compactShuffle - SSSE3 byte shuffles picked from a table, one per eight
 //                    bytes; only for a caller compiled for SSSE3 and run on
 //                    a processor that has it (haveShuffle()).
-// Both give the same bytes.
+// All give the same bytes.
 #ifndef PLAINWRIT_BYTE_COMPACT_H
 #define PLAINWRIT_BYTE_COMPACT_H
 
@@ -47,6 +50,28 @@ inline unsigned char* compactWords(const unsigned char* block, std::uint64_t kee
             *out = block[i + j];
             out += (bits >> j) & 1U;
         }
+    }
+    return out;
+}
+
+// Text keeps most of its bytes in a few long runs between tags, so copying
+// whole runs costs less than placing each byte. A copy may read up to 15
+// bytes past the block (within block_kernel::kBlockReach).
+inline unsigned char* compactRuns(const unsigned char* block, std::uint64_t keep,
+                                  unsigned char* out) {
+    if (keep == ~std::uint64_t{0}) {
+        std::memcpy(out, block, byte_blocks::kBlock);
+        return out + byte_blocks::kBlock;
+    }
+    while (keep != 0) {
+        const std::size_t start = byte_blocks::lowest(keep);
+        // Not all ones: the shift brings in zeros, or bit 63 of keep is clear.
+        const std::size_t length = byte_blocks::lowest(~(keep >> start));
+        for (std::size_t copied = 0; copied < length; copied += 16) {
+            std::memcpy(out + copied, block + start + copied, 16);
+        }
+        out += length;
+        keep &= keep + (keep & (0 - keep));  // clears the lowest run
     }
     return out;
 }

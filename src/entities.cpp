@@ -121,44 +121,66 @@ inline std::size_t matchReference(const unsigned char* at, const unsigned char* 
             if (count < kMinKeyBytes) return 0;
             return findInIndex(packed | (static_cast<std::uint64_t>(count) << 56), count, code);
         }
+        // GCOVR_EXCL_BR_START: reached only where the word path above is not built
         if (count == kMaxKeyBytes) return 0;
+        // GCOVR_EXCL_BR_STOP
         packed |= static_cast<std::uint64_t>(*p) << (8 * count);
     }
     return 0;
 }
 
-}  // namespace
-
-std::size_t decodeEntities(char* text, std::size_t length) {
-    unsigned char* const begin = reinterpret_cast<unsigned char*>(text);
-    const unsigned char* const end = begin + length;
-    auto* amp = static_cast<unsigned char*>(std::memchr(begin, '&', length));
-    if (amp == nullptr) return length;
-
+// Decodes from the cursor on: the references that start before `stop`, and
+// the plain bytes before it. A reference may read up to `end`: the
+// terminator, or where the text written so far ends (then `stop` is at least
+// a longest reference before it).
+void decodeUpTo(unsigned char* text, const unsigned char* stop, const unsigned char* end,
+                DecodeCursor& cursor) {
     // Separate read and write positions: the text before the first
     // substitution stays where it is, everything after moves left once.
-    const unsigned char* read = amp;
-    unsigned char* write = amp;
-    while (read < end) {
-        unsigned char code = 0;
-        const std::size_t consumed = matchReference(read, end, &code);
-        if (consumed != 0) {
-            *write++ = code;
-            read += consumed;
-        } else {
-            *write++ = '&';
-            ++read;
+    const unsigned char* read = text + cursor.read;
+    unsigned char* write = text + cursor.write;
+    while (read < stop) {
+        if (*read == '&') {
+            unsigned char code = 0;
+            const std::size_t consumed = matchReference(read, end, &code);
+            if (consumed != 0) {
+                *write++ = code;
+                read += consumed;
+            } else {
+                *write++ = '&';
+                ++read;
+            }
+            continue;
         }
-        if (*read == '&') continue;  // reference after reference; *end is the NUL
         const auto* next = static_cast<const unsigned char*>(
-            std::memchr(read, '&', static_cast<std::size_t>(end - read)));
-        const std::size_t plain = static_cast<std::size_t>((next ? next : end) - read);
+            std::memchr(read, '&', static_cast<std::size_t>(stop - read)));
+        const std::size_t plain = static_cast<std::size_t>((next ? next : stop) - read);
         if (write != read) std::memmove(write, read, plain);
         write += plain;
         read += plain;
     }
-    *write = '\0';
-    return static_cast<std::size_t>(write - begin);
+    cursor.read = static_cast<std::size_t>(read - text);
+    cursor.write = static_cast<std::size_t>(write - text);
+}
+
+}  // namespace
+
+void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor) {
+    if (ready <= cursor.read + kMaxNameBytes) return;
+    auto* const begin = reinterpret_cast<unsigned char*>(text);
+    decodeUpTo(begin, begin + ready - kMaxNameBytes, begin + ready, cursor);
+}
+
+std::size_t decodeEntitiesFinish(char* text, std::size_t length, DecodeCursor& cursor) {
+    auto* const begin = reinterpret_cast<unsigned char*>(text);
+    decodeUpTo(begin, begin + length, begin + length, cursor);
+    begin[cursor.write] = '\0';
+    return cursor.write;
+}
+
+std::size_t decodeEntities(char* text, std::size_t length) {
+    DecodeCursor cursor;
+    return decodeEntitiesFinish(text, length, cursor);
 }
 
 void decodeEntities(char* text) { decodeEntities(text, std::strlen(text)); }

@@ -22,4 +22,21 @@ void decodeEntities(char* text);
 // returns the new length and keeps the text terminated.
 std::size_t decodeEntities(char* text, std::size_t length);
 
+// Decoding in steps, while the text is still being written, so that each
+// part is decoded while it is fresh in the cache. The decoded text collects
+// at the start; the cursor says where the undecoded rest begins.
+struct DecodeCursor {
+    std::size_t read = 0;   // text[read, ...) is not decoded yet
+    std::size_t write = 0;  // text[0, write) is the decoded text so far
+};
+
+// Decodes what the first `ready` bytes of `text` settle: every byte and
+// every reference that starts more than a longest reference before `ready`.
+// Bytes from text[cursor.write] up to text[ready] may change.
+void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor);
+
+// Decodes the rest, up to the terminator at text[length], and returns the
+// length of the whole decoded text, which it terminates.
+std::size_t decodeEntitiesFinish(char* text, std::size_t length, DecodeCursor& cursor);
+
 #endif

@@ -1,158 +1,70 @@
 // plainwrit <input-htmlfile> <output-textfile>
 //
-// The driver: prints the banner, checks the arguments, opens both files,
-// reads the input in text mode up to the read limit, runs the markup filter,
-// writes the result in text mode and reports the outcome as console lines and
-// an exit code (0 converted, 2 wrong arguments, 3 a file cannot be opened,
-// 4 the files were opened but the conversion could not be completed).
-#include <cstddef>
-#include <cstdint>
+// The driver: prints the banner, checks the arguments, has the library
+// convert the input file into the output file, and reports the outcome as
+// console lines and an exit code (0 converted, 2 wrong arguments, 3 a file
+// cannot be opened, 4 the files were opened but the conversion could not be
+// completed).
 #include <cstdio>
-#include <cstring>
-#include <initializer_list>
 
-#include "markup_filter.h"
+#include "plainwrit.h"
+#include "platform_console.h"
 #include "platform_file.h"
-#include "text_mode.h"
+#include "platform_signals.h"
+#include "status_lines.h"
 
 namespace {
 
-constexpr std::size_t kReadLimit = 3145728;  // 3 MiB: the most input that is read
-constexpr const char* kReadLimitText = "3145728";
+void say(const char* text) { writeConsoleLine(ConsoleStream::kOut, text); }
 
-constexpr std::size_t parseDecimal(const char* digits) {
-    std::size_t value = 0;
-    for (; *digits != '\0'; ++digits) value = value * 10 + static_cast<std::size_t>(*digits - '0');
-    return value;
-}
-static_assert(parseDecimal(kReadLimitText) == kReadLimit, "the warning must name the real limit");
-
-constexpr int kExitConverted = 0;
-constexpr int kExitWrongArguments = 2;
-constexpr int kExitCannotOpen = 3;
-constexpr int kExitNotCompleted = 4;
-
-// Every console line is flushed at once; standard output is flushed before
-// anything goes to standard error, so the two interleave in order. A console
-// that cannot be written to leaves nobody to tell, so these results are
-// deliberately not looked at.
-void putLine(std::FILE* stream, std::initializer_list<const char*> parts) {
-    for (const char* part : parts) (void)std::fputs(part, stream);
-    (void)std::fputc('\n', stream);
-    (void)std::fflush(stream);
-}
-
-void say(const char* text) { putLine(stdout, {text}); }
-
-void complain(const char* first, const char* second = "", const char* third = "",
-              const char* fourth = "", const char* fifth = "") {
+// Standard output is flushed before anything goes to standard error, so the
+// two interleave in order.
+void complain(const char* before, const PathChar* path = nullptr, const char* after = "") {
     (void)std::fflush(stdout);
-    putLine(stderr, {first, second, third, fourth, fifth});
+    writeConsoleLine(ConsoleStream::kErr, before, path, after);
 }
 
-struct Run {
-    const char* inputPath;
-    const char* outputPath;
-    FileHandle input = kNoFile;
-    FileHandle output = kNoFile;
-    char* inputBuffer = nullptr;
-    char* outputBuffer = nullptr;
-    std::size_t outputCapacity = 0;
-};
-
-// Files first, then buffers, each only if it was obtained.
-bool closeFiles(Run& run) {
-    bool outputClosed = true;
-    if (run.input != kNoFile) closeFile(run.input);
-    if (run.output != kNoFile) outputClosed = closeFile(run.output);
-    run.input = run.output = kNoFile;
-    return outputClosed;
+// The status's line, with the path exactly as the command line gave it.
+void complainAbout(plainwrit_status status, const PathChar* inputPath, const PathChar* outputPath) {
+    const StatusLine line = statusLine(status);
+    const PathChar* const paths[] = {nullptr, inputPath, outputPath};
+    complain(line.before, paths[static_cast<int>(line.path)], line.after);
 }
 
-void releaseBuffers(Run& run) {
-    if (run.inputBuffer != nullptr) releaseBuffer(run.inputBuffer, kReadLimit + 1);
-    if (run.outputBuffer != nullptr) releaseBuffer(run.outputBuffer, run.outputCapacity);
-    run.inputBuffer = run.outputBuffer = nullptr;
+#if defined(_WIN32)
+plainwrit_status convertFile(const PathChar* input, const PathChar* output, int* truncated) {
+    return plainwrit_convert_file_w(input, output, truncated);
 }
-
-int endIncomplete(Run& run, const char* first, const char* path) {
-    closeFiles(run);
-    complain(first, path);
-    releaseBuffers(run);
-    return kExitNotCompleted;
+#else
+plainwrit_status convertFile(const PathChar* input, const PathChar* output, int* truncated) {
+    return plainwrit_convert_file(input, output, truncated);
 }
-
-int convert(Run& run) {
-    run.input = openInputFile(run.inputPath);
-    if (run.input == kNoFile) {
-        complain("Could not open file ", run.inputPath);
-        return kExitCannotOpen;
-    }
-    // Opening the output would empty the input before it is read.
-    if (isSameFile(run.input, run.outputPath)) {
-        closeFiles(run);
-        complain("Could not open file ", run.outputPath, ": it is the input file");
-        return kExitCannotOpen;
-    }
-    run.output = openOutputFile(run.outputPath);
-    if (run.output == kNoFile) {
-        closeFiles(run);
-        complain("Could not open file ", run.outputPath);
-        return kExitCannotOpen;
-    }
-
-    // The buffer always has room for the limit; the file's size only says how
-    // much of it is likely touched.
-    const std::uint64_t sizeHint = fileSizeHint(run.input);
-    const std::size_t expectedInput =
-        (sizeHint == 0 || sizeHint > kReadLimit ? kReadLimit : static_cast<std::size_t>(sizeHint)) +
-        1;
-    run.inputBuffer = obtainBuffer(kReadLimit + 1, expectedInput);
-    if (run.inputBuffer == nullptr) {
-        return endIncomplete(run, "Not enough memory to convert ", run.inputPath);
-    }
-    const TextReadResult read =
-        readTextMode(readFileBytes, &run.input, run.inputBuffer, kReadLimit);
-    if (read.failed) return endIncomplete(run, "Could not read file ", run.inputPath);
-    if (read.truncated) {
-        complain("Warning: only the first ", kReadLimitText, " bytes of ", run.inputPath,
-                 " were converted");
-    }
-
-    run.outputCapacity = read.size + 1;
-    run.outputBuffer = obtainBuffer(run.outputCapacity, run.outputCapacity);
-    if (run.outputBuffer == nullptr) {
-        return endIncomplete(run, "Not enough memory to convert ", run.inputPath);
-    }
-    // A NUL byte ends the text.
-    const void* nul = std::memchr(run.inputBuffer, '\0', read.size);
-    const std::size_t textLength =
-        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - run.inputBuffer) : read.size;
-    const std::size_t outputLength = filterMarkup(run.inputBuffer, textLength, run.outputBuffer);
-
-    // The input is no longer needed: it holds the CR LF form for the write.
-    const bool written = writeTextMode(writeFileBytes, &run.output, run.outputBuffer, outputLength,
-                                       run.inputBuffer, kReadLimit + 1);
-    const bool closed = closeFiles(run);
-    if (!written || !closed) return endIncomplete(run, "Could not write file ", run.outputPath);
-
-    say("Successfully converted");
-    releaseBuffers(run);
-    return kExitConverted;
-}
+#endif
 
 }  // namespace
 
+// Windows gives the arguments as UTF-16, split by the C runtime as always.
+#if defined(_WIN32)
+int wmain(int argc, wchar_t** argv) {
+#else
 int main(int argc, char** argv) {
+#endif
+    makeWriteFailuresReportable();
     say("Plainwrit HTML to text converter, by the Plainwrit developers");
     say("Plainwrit Version 1.0");
     if (argc != 3) {
-        complain("Invalid Number of arguments");
+        complainAbout(PLAINWRIT_WRONG_ARGUMENTS, nullptr, nullptr);
         complain("Plainwrit <input-htmlfile> <output-textfile>");
-        return kExitWrongArguments;
+        return plainwrit_exit_code(PLAINWRIT_WRONG_ARGUMENTS);
     }
-    Run run;
-    run.inputPath = argv[1];
-    run.outputPath = argv[2];
-    return convert(run);
+    // The warning comes before the outcome, which may still be a failure.
+    int truncated = 0;
+    const plainwrit_status status = convertFile(argv[1], argv[2], &truncated);
+    if (truncated != 0) complainAbout(PLAINWRIT_OK_TRUNCATED, argv[1], argv[2]);
+    if (plainwrit_exit_code(status) == 0) {
+        say(statusLine(PLAINWRIT_OK).before);
+    } else {
+        complainAbout(status, argv[1], argv[2]);
+    }
+    return plainwrit_exit_code(status);
 }

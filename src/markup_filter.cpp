@@ -21,6 +21,11 @@ namespace {
 
 using namespace tag_rules;
 
+// The output runs behind the input by at least the lead, and no store
+// reaches further past the output position than a block's packing does.
+static_assert(kFilterLead > static_cast<std::size_t>(block_kernel::kBlockReach),
+              "a store could reach the byte before the one being read");
+
 inline bool isRunByte(unsigned char b) { return b > kBlank && b != kTagOpen; }
 
 // Flags, in a word of text, the bytes the copy must stop at: control bytes,
@@ -91,6 +96,11 @@ std::size_t filterMarkup(const char* input, std::size_t length, char* output) {
 }
 
 std::size_t filterMarkupUsing(BlockPath path, const char* input, std::size_t length, char* output) {
+    return filterMarkupInSpans(path, input, length, output, kDecodeSpan);
+}
+
+std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t length, char* output,
+                                std::size_t decodeSpan) {
     const BlockLoop blocks = blockLoopFor(path);
     const auto* const begin = reinterpret_cast<const unsigned char*>(input);
     const unsigned char* in = begin;
@@ -98,10 +108,16 @@ std::size_t filterMarkupUsing(BlockPath path, const char* input, std::size_t len
     auto* const outBegin = reinterpret_cast<unsigned char*>(output);
     unsigned char* out = outBegin;
     FilterState state;
+    DecodeCursor decoded;
 
     while (in < end) {
         if (blocks != nullptr && !state.inScript && end - in >= block_kernel::kBlockReach) {
+            const auto left = static_cast<std::size_t>(end - in);
+            state.pauseAt = in + (left > decodeSpan ? decodeSpan : left);
             blocks(in, end, out, state, in != begin && isDigit(in[-1]));
+            // The decoder writes only behind the output position, and the
+            // filter reads no output byte but the last one written.
+            decodeEntitiesReady(output, static_cast<std::size_t>(out - outBegin), decoded);
             continue;
         }
         const unsigned char b = *in;
@@ -135,7 +151,7 @@ std::size_t filterMarkupUsing(BlockPath path, const char* input, std::size_t len
         }
     }
     *out = '\0';
-    return decodeEntities(output, static_cast<std::size_t>(out - outBegin));
+    return decodeEntitiesFinish(output, static_cast<std::size_t>(out - outBegin), decoded);
 }
 
 void filterMarkup(const char* input, char* output) {

@@ -1,12 +1,14 @@
 // The library's in-memory calls: HTML bytes to text, and the bytes of a
 // stored file to the bytes the program writes for it. Nothing here throws,
 // prints or keeps state a caller can see.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "filter_paths.h"
+#include "library_allocate.h"
 #include "markup_filter.h"
 #include "plainwrit.h"
 #include "text_mode.h"
@@ -33,6 +35,12 @@ BlockPath filterPath() {
 // else in a buffer of its own.
 constexpr std::size_t kStackCopy = 16384;
 
+}  // namespace
+
+void* (*libraryAllocate)(std::size_t) = std::malloc;
+
+namespace {
+
 std::size_t filterTerminated(const char* html, std::size_t length, char* text) {
     if (length < kStackCopy) {
         char copy[kStackCopy];
@@ -40,7 +48,7 @@ std::size_t filterTerminated(const char* html, std::size_t length, char* text) {
         copy[length] = '\0';
         return filterMarkupUsing(filterPath(), copy, length, text);
     }
-    char* copy = static_cast<char*>(std::malloc(length + 1));
+    char* copy = static_cast<char*>(libraryAllocate(length + 1));
     if (copy == nullptr) {
         *text = '\0';
         return PLAINWRIT_ERROR;
@@ -67,8 +75,8 @@ struct MemorySource {
 
 std::ptrdiff_t readMemory(void* source, char* buffer, std::size_t capacity) {
     auto* from = static_cast<MemorySource*>(source);
-    const std::size_t n = from->left < capacity ? from->left : capacity;
-    if (n != 0) std::memcpy(buffer, from->at, n);
+    const std::size_t n = std::min(from->left, capacity);
+    std::memcpy(buffer, from->at, n);
     from->at += n;
     from->left -= n;
     return static_cast<std::ptrdiff_t>(n);
@@ -76,15 +84,13 @@ std::ptrdiff_t readMemory(void* source, char* buffer, std::size_t capacity) {
 
 struct MemorySink {
     char* at;
-    std::size_t left;
 };
 
+// The caller has checked the room: the CR LF form always fits.
 bool writeMemory(void* sink, const char* data, std::size_t size) {
     auto* to = static_cast<MemorySink*>(sink);
-    if (size > to->left) return false;
     std::memcpy(to->at, data, size);
     to->at += size;
-    to->left -= size;
     return true;
 }
 
@@ -125,16 +131,15 @@ plainwrit_status plainwrit_convert_stored(const char* stored, size_t size, char*
     if (needed == 0 || room < needed) return PLAINWRIT_ROOM_TOO_SMALL;
 
     char* const input = written;
-    MemorySource source{stored, size};
+    // memcpy needs a real pointer even for no bytes.
+    MemorySource source{size != 0 ? stored : "", size};
     const TextReadResult read = readTextMode(readMemory, &source, input, size);
     char* const filtered = written + size + 1;
     const std::size_t filteredLength = filterUpToNul(input, read.size, filtered);
 
     char scratch[kWriteScratch];
-    MemorySink sink{written, room};
-    if (!writeTextMode(writeMemory, &sink, filtered, filteredLength, scratch, sizeof scratch)) {
-        return PLAINWRIT_ROOM_TOO_SMALL;  // cannot happen with the room checked above
-    }
+    MemorySink sink{written};
+    (void)writeTextMode(writeMemory, &sink, filtered, filteredLength, scratch, sizeof scratch);
     *written_size = static_cast<std::size_t>(sink.at - written);
     return PLAINWRIT_OK;
 }

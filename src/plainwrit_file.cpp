@@ -1,6 +1,6 @@
-// The library's file-to-file call: what the program does between checking
-// its arguments and reporting the outcome, with the outcome returned as a
-// status instead of printed.
+// The library's file-to-file calls: the program's whole run between checking
+// its arguments and reporting the outcome, which the program itself uses.
+// The outcome is returned as a status; nothing is printed.
 #include <cstdint>
 #include <cstring>
 
@@ -20,17 +20,27 @@ namespace {
 
 constexpr std::size_t kReadLimit = PLAINWRIT_READ_LIMIT;
 
+// One buffer does all the work: the input is read to kFilterLead bytes into
+// it, filtered into its start (the output never catches up with the input),
+// and the CR LF form of the result is built in what follows the output.
+// Whatever the input, that is close to a mebibyte, so the output goes out in
+// a few large writes.
+constexpr std::size_t kBufferSize = std::size_t{4} << 20;
+constexpr std::size_t kInputOffset = kFilterLead;
+constexpr std::size_t kScratchAlign = 64;
+constexpr std::size_t kLeastScratch = kBufferSize - (kReadLimit + 1) - kScratchAlign;
+static_assert(kInputOffset + kReadLimit + 1 <= kBufferSize, "the input must fit");
+static_assert(kLeastScratch >= (std::size_t{1} << 19), "room for large writes");
+
 struct Run {
-    const char* inputPath;
-    const char* outputPath;
+    const PathChar* inputPath;
+    const PathChar* outputPath;
     FileHandle input = kNoFile;
     FileHandle output = kNoFile;
-    char* inputBuffer = nullptr;
-    char* outputBuffer = nullptr;
-    std::size_t outputCapacity = 0;
+    char* buffer = nullptr;
 };
 
-// Files first, then buffers, each only if it was obtained.
+// Files first, then the buffer, each only if it was obtained.
 bool closeFiles(Run& run) {
     bool outputClosed = true;
     if (run.input != kNoFile) closeFile(run.input);
@@ -40,9 +50,8 @@ bool closeFiles(Run& run) {
 }
 
 void releaseBuffers(Run& run) {
-    if (run.inputBuffer != nullptr) releaseBuffer(run.inputBuffer, kReadLimit + 1);
-    if (run.outputBuffer != nullptr) releaseBuffer(run.outputBuffer, run.outputCapacity);
-    run.inputBuffer = run.outputBuffer = nullptr;
+    if (run.buffer != nullptr) releaseBuffer(run.buffer, kBufferSize);
+    run.buffer = nullptr;
 }
 
 plainwrit_status endIncomplete(Run& run, plainwrit_status status) {
@@ -66,64 +75,42 @@ plainwrit_status convert(Run& run, bool& truncated) {
     }
 
     // The buffer always has room for the limit; the file's size only says how
-    // much of it is likely touched.
+    // much of it is likely touched: the input, the output and its CR LF form.
     const std::uint64_t sizeHint = fileSizeHint(run.input);
     const std::size_t expectedInput =
-        (sizeHint == 0 || sizeHint > kReadLimit ? kReadLimit : static_cast<std::size_t>(sizeHint)) +
-        1;
-    run.inputBuffer = obtainBuffer(kReadLimit + 1, expectedInput);
-    if (run.inputBuffer == nullptr) return endIncomplete(run, PLAINWRIT_NO_MEMORY);
-    const TextReadResult read =
-        readTextMode(readFileBytes, &run.input, run.inputBuffer, kReadLimit);
+        sizeHint == 0 || sizeHint > kReadLimit ? kReadLimit : static_cast<std::size_t>(sizeHint);
+    const std::size_t expectedUse = kInputOffset + 3 * expectedInput + kScratchAlign;
+    run.buffer = obtainBuffer(kBufferSize, expectedUse < kBufferSize ? expectedUse : kBufferSize);
+    if (run.buffer == nullptr) return endIncomplete(run, PLAINWRIT_NO_MEMORY);
+    char* const input = run.buffer + kInputOffset;
+    const TextReadResult read = readTextMode(readFileBytes, &run.input, input, kReadLimit);
     if (read.failed) return endIncomplete(run, PLAINWRIT_CANNOT_READ);
     truncated = read.truncated;
 
-    run.outputCapacity = read.size + 1;
-    run.outputBuffer = obtainBuffer(run.outputCapacity, run.outputCapacity);
-    if (run.outputBuffer == nullptr) return endIncomplete(run, PLAINWRIT_NO_MEMORY);
     // A NUL byte ends the text.
-    const void* nul = std::memchr(run.inputBuffer, '\0', read.size);
+    const void* nul = std::memchr(input, '\0', read.size);
     const std::size_t textLength =
-        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - run.inputBuffer) : read.size;
-    const std::size_t outputLength = filterMarkup(run.inputBuffer, textLength, run.outputBuffer);
+        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - input) : read.size;
+    const std::size_t outputLength = filterMarkup(input, textLength, run.buffer);
 
-    // The input is no longer needed: it holds the CR LF form for the write.
-    const bool written = writeTextMode(writeFileBytes, &run.output, run.outputBuffer, outputLength,
-                                       run.inputBuffer, kReadLimit + 1);
+    // The input is no longer needed; the CR LF form is built after the output.
+    const std::size_t scratchStart =
+        (outputLength + 1 + kScratchAlign - 1) / kScratchAlign * kScratchAlign;
+    const bool written = writeTextMode(writeFileBytes, &run.output, run.buffer, outputLength,
+                                       run.buffer + scratchStart, kBufferSize - scratchStart);
     const bool closed = closeFiles(run);
     if (!written || !closed) return endIncomplete(run, PLAINWRIT_CANNOT_WRITE);
     releaseBuffers(run);
     return truncated ? PLAINWRIT_OK_TRUNCATED : PLAINWRIT_OK;
 }
 
-#if defined(_WIN32)
-// UTF-16 to UTF-8, in a buffer the caller frees; nullptr when the name is
-// not valid UTF-16 or there is no memory.
-std::unique_ptr<char[]> toUtf8(const wchar_t* path) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return nullptr;
-    std::unique_ptr<char[]> utf8(new (std::nothrow) char[static_cast<std::size_t>(size)]);
-    if (!utf8) return nullptr;
-    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, utf8.get(), size, nullptr,
-                            nullptr) != size) {
-        return nullptr;
-    }
-    return utf8;
-}
-#endif
-
-}  // namespace
-
-extern "C" {
-
-plainwrit_status plainwrit_convert_file(const char* input_path, const char* output_path,
-                                        int* truncated) {
+plainwrit_status convertPaths(const PathChar* inputPath, const PathChar* outputPath,
+                              int* truncated) {
     if (truncated != nullptr) *truncated = 0;
-    if (input_path == nullptr || output_path == nullptr) return PLAINWRIT_INVALID_ARGUMENT;
+    if (inputPath == nullptr || outputPath == nullptr) return PLAINWRIT_INVALID_ARGUMENT;
     Run run;
-    run.inputPath = input_path;
-    run.outputPath = output_path;
+    run.inputPath = inputPath;
+    run.outputPath = outputPath;
     bool cut = false;
     const plainwrit_status status = convert(run, cut);
     if (truncated != nullptr) *truncated = cut ? 1 : 0;
@@ -131,15 +118,45 @@ plainwrit_status plainwrit_convert_file(const char* input_path, const char* outp
 }
 
 #if defined(_WIN32)
-plainwrit_status plainwrit_convert_file_w(const wchar_t* input_path, const wchar_t* output_path,
-                                          int* truncated) {
+// UTF-8 to UTF-16, in a buffer of its own; null when the name is not valid
+// UTF-8 or there is no memory.
+std::unique_ptr<wchar_t[]> toUtf16(const char* path) {
+    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (units <= 0) return nullptr;
+    std::unique_ptr<wchar_t[]> wide(new (std::nothrow) wchar_t[static_cast<std::size_t>(units)]);
+    if (!wide) return nullptr;
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.get(), units) != units) {
+        return nullptr;
+    }
+    return wide;
+}
+#endif
+
+}  // namespace
+
+extern "C" {
+
+#if defined(_WIN32)
+plainwrit_status plainwrit_convert_file(const char* input_path, const char* output_path,
+                                        int* truncated) {
     if (truncated != nullptr) *truncated = 0;
     if (input_path == nullptr || output_path == nullptr) return PLAINWRIT_INVALID_ARGUMENT;
-    const std::unique_ptr<char[]> input = toUtf8(input_path);
+    // A name that is not UTF-8 names no file.
+    const std::unique_ptr<wchar_t[]> input = toUtf16(input_path);
     if (!input) return PLAINWRIT_CANNOT_OPEN_INPUT;
-    const std::unique_ptr<char[]> output = toUtf8(output_path);
+    const std::unique_ptr<wchar_t[]> output = toUtf16(output_path);
     if (!output) return PLAINWRIT_CANNOT_OPEN_OUTPUT;
-    return plainwrit_convert_file(input.get(), output.get(), truncated);
+    return convertPaths(input.get(), output.get(), truncated);
+}
+
+plainwrit_status plainwrit_convert_file_w(const wchar_t* input_path, const wchar_t* output_path,
+                                          int* truncated) {
+    return convertPaths(input_path, output_path, truncated);
+}
+#else
+plainwrit_status plainwrit_convert_file(const char* input_path, const char* output_path,
+                                        int* truncated) {
+    return convertPaths(input_path, output_path, truncated);
 }
 #endif
 

@@ -3,12 +3,9 @@
 #include <cstring>
 
 #include "plainwrit.h"
+#include "status_lines.h"
 
 namespace {
-
-// The program's console line for a status: `before` + path + `after`, where
-// the path is the input's or the output's, or none.
-enum class PathNamed { kNone, kInput, kOutput };
 
 struct StatusText {
     const char* message;  // without a path
@@ -57,6 +54,12 @@ void append(const char* part, char* line, std::size_t room, std::size_t& length)
 
 }  // namespace
 
+StatusLine statusLine(plainwrit_status status) {
+    const StatusText* text = textOf(status);
+    if (text == nullptr) return {"Unknown status", "", PathNamed::kNone};
+    return {text->before, text->after, text->path};
+}
+
 extern "C" {
 
 const char* plainwrit_version(void) { return PLAINWRIT_VERSION_STRING; }
@@ -69,18 +72,13 @@ const char* plainwrit_status_message(plainwrit_status status) {
 size_t plainwrit_status_line(plainwrit_status status, const char* input_path,
                              const char* output_path, char* line, size_t room) {
     if (line == nullptr) room = 0;
-    const StatusText* text = textOf(status);
+    const StatusLine parts = statusLine(status);
+    const char* const paths[] = {"", input_path, output_path};
+    const char* path = paths[static_cast<int>(parts.path)];
     std::size_t length = 0;
-    if (text == nullptr) {
-        append("Unknown status", line, room, length);
-    } else {
-        const char* path = text->path == PathNamed::kInput    ? input_path
-                           : text->path == PathNamed::kOutput ? output_path
-                                                              : "";
-        append(text->before, line, room, length);
-        append(path != nullptr ? path : "", line, room, length);
-        append(text->after, line, room, length);
-    }
+    append(parts.before, line, room, length);
+    append(path != nullptr ? path : "", line, room, length);
+    append(parts.after, line, room, length);
     if (room != 0) line[length < room ? length : room - 1] = '\0';
     return length;
 }

@@ -1,7 +1,7 @@
 // The program's only contact with the operating system's files and memory:
 // opening by the paths given on the command line, raw reads and writes in
 // binary mode (the text-mode rules are applied by the program itself), the
-// same-file check, and the two large buffers.
+// same-file check, and the large working buffer.
 #ifndef PLAINWRIT_PLATFORM_FILE_H
 #define PLAINWRIT_PLATFORM_FILE_H
 
@@ -11,16 +11,24 @@
 using FileHandle = std::intptr_t;
 constexpr FileHandle kNoFile = -1;
 
+// Paths as the command line gives them: UTF-16 on Windows, so that any name
+// the system allows can be opened; bytes elsewhere.
+#if defined(_WIN32)
+using PathChar = wchar_t;
+#else
+using PathChar = char;
+#endif
+
 // Opens an existing file for reading. A directory is refused, also where the
 // system itself would open it.
-FileHandle openInputFile(const char* path);
+FileHandle openInputFile(const PathChar* path);
 
 // True when `path` names an existing file that is the one open as `input`
 // (the same file also through a symbolic or hard link).
-bool isSameFile(FileHandle input, const char* path);
+bool isSameFile(FileHandle input, const PathChar* path);
 
 // Creates the file, or empties it when it exists.
-FileHandle openOutputFile(const char* path);
+FileHandle openOutputFile(const PathChar* path);
 
 // Raw transfer, in the shape the text-mode rules expect; `file` points to a
 // FileHandle.
@@ -37,9 +45,9 @@ std::uint64_t fileSizeHint(FileHandle file);
 
 // A buffer of `size` bytes whose pages are neither zero-filled nor touched in
 // advance; nullptr when there is no memory. `expectedUse` says how much of it
-// the caller will likely touch: where the system has huge pages, only that
-// part is backed by them, so a small file does not fault in a whole huge
-// page. Release it with the same size.
+// the caller will likely touch: where the system has huge pages, the huge
+// pages it fills at least half of are backed by them. Release it with the
+// same size.
 char* obtainBuffer(std::size_t size, std::size_t expectedUse);
 void releaseBuffer(char* buffer, std::size_t size);
 

@@ -142,6 +142,8 @@ struct FilterState {
     bool inScript = false;
     bool inTable = false;
     bool atStart = true;
+    // The block loop hands back to its caller once the input reaches this.
+    const unsigned char* pauseAt = nullptr;
 };
 
 constexpr unsigned rowsBefore(std::size_t end) {
@@ -156,6 +158,8 @@ constexpr unsigned inTableRows() {
     return rowsBefore(n);
 }
 constexpr unsigned kInTableRows = inTableRows();
+constexpr unsigned kAllRows = rowsBefore(kRowCount);
+constexpr unsigned kOutsideTableRows = kAllRows & ~kInTableRows;
 
 inline std::size_t lowestBit(unsigned bits) { return byte_blocks::lowest(bits); }
 
@@ -172,7 +176,7 @@ constexpr unsigned comparedRows() {
 constexpr unsigned kComparedRows = comparedRows();
 static_assert(kTableStart.length > 3 && kTableEnd.length > 3, "table prefixes are compared");
 
-constexpr std::array<unsigned char, kRowCount> shortRowAppends() {
+constexpr std::array<unsigned char, kRowCount> rowAppends() {
     std::array<unsigned char, kRowCount> appends{};
     for (std::size_t i = 0; i < kRowCount; ++i) {
         const TagEffect effect = kTagEffects[i].effect;
@@ -180,11 +184,11 @@ constexpr std::array<unsigned char, kRowCount> shortRowAppends() {
     }
     return appends;
 }
-constexpr std::array<unsigned char, kRowCount> kShortRowAppends = shortRowAppends();
+constexpr std::array<unsigned char, kRowCount> kRowAppends = rowAppends();
 
 constexpr bool shortRowsOnlyAppend() {
     for (std::size_t i = 0; i < kRowCount; ++i) {
-        if (kTagEffects[i].length <= 3 && kShortRowAppends[i] == 0) return false;
+        if (kTagEffects[i].length <= 3 && kRowAppends[i] == 0) return false;
     }
     return true;
 }
@@ -201,16 +205,18 @@ inline unsigned char applyTagPrefixes(const unsigned char* at, const unsigned ch
     } else if ((candidates & kTableEndBit) != 0 && startsWith(head, kTableEnd)) {
         state.inTable = false;
     }
-    unsigned rows = candidates & (state.inTable ? kInTableRows : rowsBefore(kRowCount));
+    // Inside a table the rows that apply only outside one are left out; as
+    // arithmetic, not a choice, since outside a table some row is always left.
+    unsigned rows = candidates & kAllRows & ~(kOutsideTableRows * unsigned{state.inTable});
     for (; rows != 0; rows &= rows - 1) {
-        const TagPrefix& row = kTagEffects[lowestBit(rows)];
+        const std::size_t index = lowestBit(rows);
+        const TagPrefix& row = kTagEffects[index];
         if (!startsWith(head, row)) continue;
-        switch (row.effect) {
-            case TagEffect::kStartScript: state.inScript = true; return 0;
-            case TagEffect::kEndScript: state.inScript = false; return 0;
-            case TagEffect::kLineFeed: return '\n';
-            case TagEffect::kTab: return '\t';
+        if (row.effect == TagEffect::kStartScript || row.effect == TagEffect::kEndScript) {
+            state.inScript = row.effect == TagEffect::kStartScript;
+            return 0;
         }
+        return kRowAppends[index];
     }
     return 0;
 }
@@ -241,7 +247,7 @@ inline unsigned char applyTagEffects(const unsigned char* at, const unsigned cha
     // Only prefixes of up to three bytes are left, and the tables have
     // already matched all their bytes.
     const unsigned rows = candidates & (state.inTable ? kInTableRows : rowsBefore(kRowCount));
-    return rows == 0 ? 0 : kShortRowAppends[lowestBit(rows)];
+    return rows == 0 ? 0 : kRowAppends[lowestBit(rows)];
 }
 
 // Handles the tag that starts at the "<" at `at` and returns the position

@@ -45,11 +45,7 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
             if (!fill(delivered)) break;
             pos = delivered;
         }
-        if (pos == stop) {
-            endOfText = stop < rawEnd;
-            if (endOfText) break;
-            continue;
-        }
+        if (pos == stop) break;  // a Ctrl-Z: pos == rawEnd was taken above
         if (delivered == limit) {
             result.truncated = true;
             break;
@@ -110,7 +106,7 @@ bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t s
             } while (pos < size && text[pos] == kLineFeed && scratchSize - used >= 2);
             continue;
         }
-        if (scratchSize - used < 2 || used == scratchSize) {
+        if (scratchSize - used < 2) {
             if (!write(sink, scratch, used)) return false;
             used = 0;
         }

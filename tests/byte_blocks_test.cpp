@@ -64,6 +64,11 @@ TEST(ByteBlocks, FlagExactlyTheRightBytes) {
         const byte_blocks::BlockMasks expected = plainMasks(block.data());
         expectSame(byte_blocks::classify(block.data()), expected);
         expectSame(byte_blocks::classifyWords(block.data()), expected);
+#if defined(PLAINWRIT_BLOCKS_SSE2)
+        if (byte_blocks::haveVectors()) {
+            expectSame(byte_blocks::classifyVectors(block.data()), expected);
+        }
+#endif
 #if defined(PLAINWRIT_BLOCKS_AVX2)
         if (byte_blocks::haveWide()) expectSame(byte_blocks::classifyWide(block.data()), expected);
 #endif
@@ -71,18 +76,28 @@ TEST(ByteBlocks, FlagExactlyTheRightBytes) {
 }
 
 // Packing: the kept bytes in order, for masks at the edges (none, all, one
-// byte, every other byte) and at random, from a block of distinct bytes.
+// byte, every other byte, runs that end at the block's last byte) and at
+// random, sparse and dense, from a block of distinct bytes followed by the
+// bytes a packing may read past it.
 TEST(ByteBlocks, PackExactlyTheKeptBytes) {
-    std::vector<std::uint64_t> masks = {
-        0, ~std::uint64_t{0}, 0x5555555555555555ULL, 0xFF00FF00FF00FF00ULL, std::uint64_t{1} << 63,
-        1};
+    std::vector<std::uint64_t> masks = {0,
+                                        ~std::uint64_t{0},
+                                        0x5555555555555555ULL,
+                                        0xFF00FF00FF00FF00ULL,
+                                        std::uint64_t{1} << 63,
+                                        1,
+                                        ~std::uint64_t{0} << 1,
+                                        ~std::uint64_t{0} >> 1,
+                                        0xFFFFFFFF00000000ULL,
+                                        0x8000000000000001ULL};
     std::mt19937_64 random(11);
     for (int i = 0; i < 2000; ++i) masks.push_back(random() & random());
-    std::vector<unsigned char> block(byte_blocks::kBlock);
+    for (int i = 0; i < 2000; ++i) masks.push_back(random() | random() | random());
+    std::vector<unsigned char> block(byte_compact::kRoom);
     for (unsigned i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>(0x80 + i);
     for (const std::uint64_t keep : masks) {
         std::vector<unsigned char> expected;
-        for (unsigned i = 0; i < block.size(); ++i) {
+        for (unsigned i = 0; i < byte_blocks::kBlock; ++i) {
             if ((keep >> i & 1U) != 0) expected.push_back(block[i]);
         }
         const auto check =
@@ -93,6 +108,7 @@ TEST(ByteBlocks, PackExactlyTheKeptBytes) {
                 EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin())) << keep;
             };
         check(byte_compact::compactWords);
+        check(byte_compact::compactRuns);
 #if defined(PLAINWRIT_SHUFFLE_COMPACTION)
         if (byte_compact::haveShuffle()) check(byte_compact::compactShuffle);
 #endif

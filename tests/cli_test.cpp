@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -64,6 +65,13 @@ std::string lines(std::initializer_list<std::string> texts) {
     return joined;
 }
 
+// A Windows program (an .exe, run under an emulator) gets its arguments as
+// UTF-16 and names a path it cannot spell in the ANSI code page with "?".
+bool testingWindowsProgram() {
+    const std::string program = envOr("PLAINWRIT_PROGRAM", PLAINWRIT_PROGRAM);
+    return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+}
+
 const std::string kBanner = lines(
     {"Plainwrit HTML to text converter, by the Plainwrit developers", "Plainwrit Version 1.0"});
 
@@ -85,7 +93,7 @@ protected:
 
     // Runs the program with `args`, its console streams going to files, and
     // kills it if it takes longer than a run ever should.
-    Outcome run(const std::vector<std::string>& args) const {
+    Outcome run(const std::vector<std::string>& args, const std::string& workDir = "") const {
         const std::string program = envOr("PLAINWRIT_PROGRAM", PLAINWRIT_PROGRAM);
         const std::string emulator = envOr("PLAINWRIT_EMULATOR", "");
         std::vector<std::string> words;
@@ -100,6 +108,7 @@ protected:
         const std::string errPath = path(".stderr");
         const pid_t child = ::fork();
         if (child == 0) {
+            if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) ::_exit(126);
             const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(out, 1);
@@ -232,6 +241,20 @@ TEST_F(Cli, InputExactlyAtTheLimitHasNoWarning) {
     EXPECT_EQ(readFile(path("out.txt")).size(), limit);
 }
 
+// The CR LF form is built in pieces far smaller than a limit-sized output:
+// every piece edge falls somewhere in a line, before or inside a CR LF pair.
+TEST_F(Cli, LongOutputGoesOutWhole) {
+    const std::size_t limit = 3145728;
+    std::string html;
+    std::string expected;
+    for (std::size_t line = 0; html.size() < limit - 16; ++line) {
+        const std::string word(line % 13, static_cast<char>('a' + line % 26));
+        html += word + "<p>";
+        expected += word + "\r\n";
+    }
+    EXPECT_EQ(convert(html), expected);
+}
+
 TEST_F(Cli, SameFileIsRefusedAndLeftUntouched) {
     const std::string html = "<p>keep me";
     writeFile(path("in.html"), html);
@@ -320,7 +343,7 @@ TEST_F(Cli, BinaryFilesGivePlainText) {
 }
 
 // 100 MB files, made sparse so that they cost no disk: only the first
-// delivered bytes are read, and memory stays near twice the read limit.
+// delivered bytes are read, and memory stays bounded.
 TEST_F(Cli, HugeInputIsCutAtTheLimitInBoundedMemory) {
     const struct {
         const char* what;
@@ -386,10 +409,9 @@ TEST_F(Cli, PipeAsInput) {
 }
 
 TEST_F(Cli, PathsWithBlanksAndNonAsciiBytes) {
-    // A Windows program gets its arguments in its code page, and Windows
-    // names hold no control bytes: there, only such names are tried.
-    const std::string program = envOr("PLAINWRIT_PROGRAM", PLAINWRIT_PROGRAM);
-    const bool windows = program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+    // Windows names are UTF-16 and hold no control bytes: there, only valid
+    // UTF-8 names without them are tried.
+    const bool windows = testingWindowsProgram();
     const std::string input =
         path(windows ? "my page \xC3\xA9t\xC3\xA9.html" : "my page \xC3\xA9t\xE9.html");
     const std::string output = path(windows ? "out \xC3\xBF .txt" : "out \xFF\x80 \t.txt");
@@ -429,6 +451,147 @@ TEST_F(Cli, ReadOnlyOutputIsLeftUnchanged) {
     EXPECT_EQ(o.exitCode, 3);
     EXPECT_EQ(o.err, lines({"Could not open file " + output}));
     EXPECT_EQ(readFile(output), "keep");
+}
+
+// ---- names and paths that only the wide interfaces of Windows reach --------
+
+TEST_F(Cli, NamesInAnyScript) {
+    const struct {
+        const char* what;
+        std::string input;
+        std::string output;
+    } rows[] = {
+        {"Cyrillic", "\xD1\x82\xD0\xB5\xD1\x81\xD1\x82.html",
+         "\xD0\xB2\xD1\x8B\xD1\x85\xD0\xBE\xD0\xB4.txt"},
+        {"CJK", "\xE6\x96\x87\xE6\x9B\xB8.html", "\xE5\x87\xBA\xE5\x8A\x9B.txt"},
+        {"emoji (beyond 16 bits)", "\xF0\x9F\x98\x80.html", "\xF0\x9F\x93\x9D.txt"},
+        {"blanks", "  my  page .html", "out put.txt"},
+        {"mixed", "caf\xC3\xA9 \xD1\x82 \xE6\x96\x87 \xF0\x9F\x98\x80.html",
+         "r\xC3\xA9sum\xC3\xA9 \xF0\x9F\x93\x9D.txt"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        writeFile(path(row.input), "<p>caf&eacute; <b>ok</b>");
+        const Outcome o = run({path(row.input), path(row.output)});
+        EXPECT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_EQ(o.out, kBanner + lines({"Successfully converted"}));
+        EXPECT_EQ(o.err, "");
+        EXPECT_EQ(readFile(path(row.output)), "\r\ncaf\xE9 ok");
+    }
+}
+
+TEST_F(Cli, MessagesNameThePathAsGiven) {
+    // Redirected, a Windows program writes the ANSI code page: one "?" for
+    // each character it cannot spell. Elsewhere the bytes are passed on.
+    const struct {
+        const char* what;
+        std::string name;
+        std::string windowsSpelling;
+    } rows[] = {
+        {"Cyrillic", "\xD0\xBD\xD0\xB5\xD1\x82.html", "???.html"},
+        {"CJK", "\xE6\x97\xA0 \xE6\x96\x87.html", "? ?.html"},
+        {"emoji",
+         "a\xF0\x9F\x98\x80"
+         "b.html",
+         "a?b.html"},
+        {"ASCII", "missing page.html", "missing page.html"},
+    };
+    const bool windows = testingWindowsProgram();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Outcome o = run({path(row.name), path("out.txt")});
+        EXPECT_EQ(o.exitCode, 3);
+        EXPECT_EQ(o.out, kBanner);
+        EXPECT_EQ(o.err,
+                  lines({"Could not open file " + path(windows ? row.windowsSpelling : row.name)}));
+        EXPECT_FALSE(exists(path("out.txt")));
+    }
+}
+
+// Three folders of 100 characters: every path below is over 300 long,
+// beyond the 260 characters that old Windows interfaces allow.
+std::string deepFolders() {
+    return std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(100, 'c');
+}
+
+TEST_F(Cli, PathsOverTheOldLengthLimit) {
+    const std::string deep = deepFolders();
+    const std::string belowFirst = deep.substr(101);
+    ASSERT_EQ(std::system(("mkdir -p '" + path(deep) + "'").c_str()), 0);
+    const struct {
+        const char* what;
+        std::string input;
+        std::string output;
+        std::string workDir;
+    } rows[] = {
+        {"absolute", path(deep + "/in.html"), path(deep + "/out.txt"), ""},
+        {"relative", deep + "/in.html", deep + "/out.txt", dir_},
+        // A working folder itself is held to the old limit on Windows.
+        {"relative, from a folder below", belowFirst + "/in.html", "./" + belowFirst + "/out.txt",
+         path(std::string(100, 'a'))},
+        {"long input, short output", path(deep + "/in.html"), path("out.txt"), ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_GT(row.workDir.size() + row.input.size(), 300U);
+        writeFile(path(deep + "/in.html"), "<p>deep<br>down");
+        ::unlink(path(deep + "/out.txt").c_str());
+        ::unlink(path("out.txt").c_str());
+        const Outcome o = run({row.input, row.output}, row.workDir);
+        EXPECT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_EQ(o.out, kBanner + lines({"Successfully converted"}));
+        const std::string written =
+            row.output[0] == '/' ? row.output
+                                 : (row.workDir.empty() ? dir_ : row.workDir) + "/" + row.output;
+        EXPECT_EQ(readFile(written), "\r\ndeep\r\ndown");
+    }
+    // Every full length around the old limits (248 for a folder, 260 for a
+    // file), for input and output at once.
+    for (std::size_t length = 240; length <= 270; ++length) {
+        const std::string folder = path(std::string(100, 'a'));
+        const std::size_t nameLength = length - folder.size() - 1;
+        const std::string input = folder + "/" + std::string(nameLength - 5, 'i') + ".html";
+        const std::string output = folder + "/" + std::string(nameLength - 4, 'o') + ".txt";
+        writeFile(input, "<p>edge");
+        const Outcome o = run({input, output});
+        EXPECT_EQ(o.exitCode, 0) << length << ": " << o.err;
+        EXPECT_EQ(readFile(output), "\r\nedge") << length;
+    }
+    // A long input that does not exist is named in full.
+    const std::string missing = path(deep + "/missing.html");
+    const Outcome o = run({missing, path("out.txt")});
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_EQ(o.err, lines({"Could not open file " + missing}));
+}
+
+TEST_F(Cli, SameFileThroughLongPathsAndOtherSpellings) {
+    const std::string deep = deepFolders();
+    ASSERT_EQ(std::system(("mkdir -p '" + path(deep) + "'").c_str()), 0);
+    const std::string input = path(deep + "/same.html");
+    const std::string html = "<p>keep me";
+    writeFile(input, html);
+    std::vector<std::string> outputs = {input, path(deep + "/./same.html"),
+                                        path(std::string(100, 'a') + "/../" + deep + "/same.html")};
+    if (testingWindowsProgram()) {
+        // Windows names ignore case, and "\\" separates as well as "/".
+        std::string upper = input;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        outputs.push_back(upper);
+        std::string backslashed = input;
+        for (char& c : backslashed) c = c == '/' ? '\\' : c;
+        outputs.push_back(backslashed);
+    }
+    for (const std::string& output : outputs) {
+        const Outcome o = run({input, output});
+        EXPECT_EQ(o.exitCode, 3) << output;
+        EXPECT_EQ(o.out, kBanner);
+        EXPECT_EQ(o.err, lines({"Could not open file " + output + ": it is the input file"}));
+        EXPECT_EQ(readFile(input), html);
+    }
+    // Through a relative path for the input.
+    const Outcome o = run({deep.substr(101) + "/same.html", input}, path(std::string(100, 'a')));
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_EQ(readFile(input), html);
 }
 
 }  // namespace

@@ -10,14 +10,42 @@
 
 namespace {
 
+// Decodes `text` in steps while it is "written" `stride` bytes at a time,
+// as the filter does, from the byte at `first` on. What is not written yet
+// is ";", which would complete a name if the decoder looked at it.
+std::string decodedInSteps(const std::string& text, std::size_t first, std::size_t stride) {
+    std::string buffer(text.size() + 1, ';');
+    DecodeCursor cursor;
+    std::size_t ready = 0;
+    for (std::size_t next = first; next < text.size(); next += stride) {
+        text.copy(&buffer[ready], next - ready, ready);
+        ready = next;
+        decodeEntitiesReady(&buffer[0], ready, cursor);
+        EXPECT_LE(cursor.write, cursor.read);
+    }
+    text.copy(&buffer[ready], text.size() - ready, ready);
+    buffer[text.size()] = '\0';
+    const std::size_t length = decodeEntitiesFinish(&buffer[0], text.size(), cursor);
+    EXPECT_EQ(buffer[length], '\0');
+    return buffer.substr(0, length);
+}
+
 std::string decoded(const std::string& text) {
     std::string buffer = text + '\0';
     const std::size_t length = decodeEntities(&buffer[0], text.size());
     EXPECT_EQ(buffer[length], '\0');
     std::string viaStrlen = text + '\0';
     decodeEntities(&viaStrlen[0]);
-    EXPECT_EQ(std::string(viaStrlen.c_str()), buffer.substr(0, length));
-    return buffer.substr(0, length);
+    const std::string result = buffer.substr(0, length);
+    EXPECT_EQ(std::string(viaStrlen.c_str()), result);
+    // In steps, with every first step and a step of every size.
+    for (std::size_t first = 0; first <= text.size(); ++first) {
+        EXPECT_EQ(decodedInSteps(text, first, text.size() + 1), result) << "one stop at " << first;
+    }
+    for (std::size_t stride = 1; stride <= 10; ++stride) {
+        EXPECT_EQ(decodedInSteps(text, stride, stride), result) << "stops every " << stride;
+    }
+    return result;
 }
 
 struct Case {
@@ -53,6 +81,13 @@ const Case kDecodedCases[] = {
     {"&eacute;", "\xe9"},
     {"&eacute;x", "\xe9x"},
     {"&amp;&amp;&amp;", "&&&"},
+    // After the text has moved left by sixteen bytes, runs go sixteen bytes
+    // at a time: an "&" at the start, in the middle and at the end of one.
+    {"&amp;&amp;&amp;&amp;&amp;0123456789abcdef&lt;0123456789abcde&gt;0123456789abcdef&x&",
+     "&&&&&0123456789abcdef<0123456789abcde>0123456789abcdef&x&"},
+    // Long enough for stops that settle some references and not others.
+    {"plain text, then &amp; and &nbsp;&nbsp; then &eacute;x&#233;&lt;&gt;y",
+     "plain text, then & and    then \xe9x\xe9<>y"},
 };
 INSTANTIATE_TEST_SUITE_P(Decoded, DecoderCases, ::testing::ValuesIn(kDecodedCases));
 

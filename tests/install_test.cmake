@@ -21,6 +21,7 @@ endif()
 
 set(program "${PREFIX}/${BINDIR}/${PROGRAM_NAME}")
 foreach(file "${program}" "${PREFIX}/${MANDIR}/man1/plainwrit.1" "${PREFIX}/${DOCDIR}/README.md"
+             "${PREFIX}/${DOCDIR}/LICENSE"
              "${PREFIX}/${DOCDIR}/sample.html" "${PREFIX}/${DOCDIR}/sample.txt")
   if(NOT EXISTS "${file}" OR IS_DIRECTORY "${file}")
     message(FATAL_ERROR "not installed: ${file}")

@@ -199,6 +199,11 @@ TextRead readText(const std::string& raw, std::size_t limit) {
     return {all.substr(0, limit), all.size() > limit};
 }
 
+Run convert(const std::string& raw, std::size_t limit) {
+    const TextRead read = readText(raw, limit);
+    return {writeText(filter(read.delivered)), read.truncated};
+}
+
 std::string writeText(const std::string& text) {
     std::string out;
     for (char c : text) {

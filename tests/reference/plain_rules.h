@@ -33,6 +33,15 @@ TextRead readText(const std::string& raw, std::size_t limit);
 // Writing `text` to a file in text mode: the bytes that reach the file.
 std::string writeText(const std::string& text);
 
+struct Run {
+    std::string file;  // the bytes of the output file
+    bool warned;       // the input was cut at the limit
+};
+
+// A whole successful run with a read limit of `limit`: the text-mode read,
+// the text up to its first NUL, the filter and decoder, the text-mode write.
+Run convert(const std::string& raw, std::size_t limit);
+
 }  // namespace plain
 
 #endif

@@ -73,12 +73,10 @@ PLAINWRIT_API const char *PLAINWRIT_CALL plainwrit_version(void);
    filter and entity decoder do: a NUL byte ends the text. `text` must have
    room for `length` + 1 bytes; it receives the text (LF line ends) and a
    terminating NUL. Returns the text's length. Reads no byte at or past
-   html[length]. Linear time, no read limit, no state. `html` may be null when `length`
-   is 0. Returns PLAINWRIT_ERROR, having written nothing, for a null `text`;
-   for a null `html` with a nonzero length it writes an empty text and
-   returns PLAINWRIT_ERROR. A text of 16384 bytes or more with no NUL inside
-   is copied into a buffer of its own first; PLAINWRIT_ERROR with an empty
-   text when that buffer cannot be had. */
+   html[length]. Linear time, no read limit, no allocation, no state. `html`
+   may be null when `length` is 0. Returns PLAINWRIT_ERROR, having written
+   nothing, for a null `text`; for a null `html` with a nonzero length it
+   writes an empty text and returns PLAINWRIT_ERROR. */
 PLAINWRIT_API size_t PLAINWRIT_CALL plainwrit_convert(const char *html, size_t length,
                                                       char *text);
 

@@ -4,11 +4,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "filter_paths.h"
-#include "library_allocate.h"
 #include "markup_filter.h"
 #include "plainwrit.h"
 #include "text_mode.h"
@@ -29,38 +27,9 @@ BlockPath filterPath() {
     return static_cast<BlockPath>(path);
 }
 
-// The filter looks at the byte after the text, which must be its NUL
-// terminator. A caller's buffer need not have one, so a text without a NUL
-// of its own is copied and terminated first: on the stack when it is short,
-// else in a buffer of its own.
-constexpr std::size_t kStackCopy = 16384;
-
-}  // namespace
-
-void* (*libraryAllocate)(std::size_t) = std::malloc;
-
-namespace {
-
-std::size_t filterTerminated(const char* html, std::size_t length, char* text) {
-    if (length < kStackCopy) {
-        char copy[kStackCopy];
-        std::memcpy(copy, html, length);
-        copy[length] = '\0';
-        return filterMarkupUsing(filterPath(), copy, length, text);
-    }
-    char* copy = static_cast<char*>(libraryAllocate(length + 1));
-    if (copy == nullptr) {
-        *text = '\0';
-        return PLAINWRIT_ERROR;
-    }
-    std::memcpy(copy, html, length);
-    copy[length] = '\0';
-    const std::size_t written = filterMarkupUsing(filterPath(), copy, length, text);
-    std::free(copy);
-    return written;
-}
-
-// The text in front of the first NUL, whose terminator the filter can read.
+// The text in front of the first NUL. The filter reads no byte past the
+// length it is given, so the caller's bytes are taken where they are: no
+// copy, no allocation.
 std::size_t filterUpToNul(const char* input, std::size_t size, char* output) {
     const void* nul = std::memchr(input, '\0', size);
     const std::size_t length =
@@ -106,10 +75,7 @@ size_t plainwrit_convert(const char* html, size_t length, char* text) {
         *text = '\0';
         return length == 0 ? 0 : PLAINWRIT_ERROR;
     }
-    // A NUL inside the bytes ends the text and is the terminator the filter
-    // reads; without one, the bytes are terminated in a copy.
-    if (std::memchr(html, '\0', length) != nullptr) return filterUpToNul(html, length, text);
-    return filterTerminated(html, length, text);
+    return filterUpToNul(html, length, text);
 }
 
 size_t plainwrit_stored_room(size_t size) {

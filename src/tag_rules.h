@@ -240,9 +240,11 @@ inline const unsigned char* skipTag(const unsigned char* at, const unsigned char
 // which has no candidates.
 inline unsigned char applyTagEffects(const unsigned char* at, const unsigned char* end,
                                      FilterState& state) {
-    unsigned candidates = kBySecondByte[at[1]];
+    // Nothing at or past `end` is read: a byte the input lacks counts as the
+    // terminator, which has no candidates.
+    unsigned candidates = kBySecondByte[end - at > 1 ? at[1] : 0];
     if (candidates == 0) return 0;
-    candidates &= kByThirdByte[at[2]];  // at[1] is not the terminator: at[2] can be read
+    candidates &= kByThirdByte[end - at > 2 ? at[2] : 0];
     if ((candidates & kComparedRows) != 0) return applyTagPrefixes(at, end, candidates, state);
     // Only prefixes of up to three bytes are left, and the tables have
     // already matched all their bytes.

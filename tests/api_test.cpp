@@ -18,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "library_allocate.h"
 #include "plainwrit.h"
 #include "reference/plain_rules.h"
 
@@ -160,19 +159,6 @@ TEST(Api, ConvertWithNullPointers) {
     EXPECT_EQ(plainwrit_convert(nullptr, 3, text), PLAINWRIT_ERROR);
     EXPECT_EQ(text[0], '\0');
     EXPECT_EQ(text[1], 'U');
-}
-
-// A long text without a NUL is copied; without memory for the copy the
-// answer is an empty text and PLAINWRIT_ERROR, and nothing else is written.
-TEST(Api, ConvertWithoutMemoryForTheCopy) {
-    const std::string html(20000, 'a');
-    std::vector<char> text(html.size() + 1, 'x');
-    libraryAllocate = [](std::size_t) -> void* { return nullptr; };
-    const std::size_t length = plainwrit_convert(html.data(), html.size(), text.data());
-    libraryAllocate = std::malloc;
-    EXPECT_EQ(length, PLAINWRIT_ERROR);
-    EXPECT_EQ(text[0], '\0');
-    EXPECT_EQ(std::string(text.begin() + 1, text.end()), std::string(html.size(), 'x'));
 }
 
 TEST(Api, StoredRefusesBadArgumentsAndWritesNothing) {

@@ -3,8 +3,9 @@
 # library libplainwrit.a, the header, a CMake package (find_package(Plainwrit)
 # gives Plainwrit::plainwrit, the shared library, and
 # Plainwrit::plainwrit_static) and plainwrit.pc. Installed as the component
-# "library", which the program's package leaves out:
+# "library", which the program's .deb leaves out:
 #   cmake --install <build> --component library
+# The Windows .zip holds the DLL, both libraries and the header as well.
 # The program itself links plainwrit_core, the same sources built statically.
 option(PLAINWRIT_BUILD_LIBRARY "Build the shared and static library for installation" ON)
 if(NOT PLAINWRIT_BUILD_LIBRARY)
@@ -40,6 +41,13 @@ if(WIN32)
   target_link_options(plainwrit_shared PRIVATE -static)
 endif()
 
+if(WIN32)
+  # The .zip is one folder: the DLL, its import library, the static library
+  # and the header beside the program.
+  install(TARGETS plainwrit_shared plainwrit_static
+    RUNTIME DESTINATION . ARCHIVE DESTINATION .)
+  install(FILES ${library_headers} DESTINATION .)
+endif()
 install(TARGETS plainwrit_shared plainwrit_static EXPORT PlainwritTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT library EXCLUDE_FROM_ALL
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library EXCLUDE_FROM_ALL

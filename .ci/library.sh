@@ -4,8 +4,9 @@
 # then the release build's library is installed into a scratch prefix, and
 # examples/convert.c is built against it through the CMake package and through
 # pkg-config as C99 with every warning an error; both builds and the Python
-# example convert the bundled page into its stored text. Needs the release
-# build. Any failure fails the run.
+# example convert the bundled page into its stored text; with the
+# windows-x86_64 build, the C program against its DLL under wine64 too.
+# Needs the release build. Any failure fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -64,3 +65,17 @@ cmp "$scratch/pc.txt" examples/sample.txt
 python3 examples/convert.py examples/sample.html "$libdir/libplainwrit.so.1" >"$scratch/py.txt"
 cmp "$scratch/py.txt" examples/sample.txt
 echo "library: exports, CMake package (shared and static), pkg-config and Python ok"
+
+# The same C program against the 64-bit DLL under wine64, when that build is
+# there. Its standard output is in text mode, which writes each LF of the
+# CR LF lines as CR LF once more; that CR is taken off before comparing.
+win=$PWD/build/windows-x86_64
+if [ -f "$win/plainwrit.dll" ] && [ -x /usr/lib/wine/wine64 ]; then
+  x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Werror -Iinclude -I"$win/include" \
+    examples/convert.c "$win/libplainwrit.dll.a" -o "$scratch/convert.exe"
+  cp "$win/plainwrit.dll" "$scratch/"
+  WINEDEBUG=-all /usr/lib/wine/wine64 "$scratch/convert.exe" examples/sample.html |
+    sed 's/\r\r$/\r/' >"$scratch/wine.txt"
+  cmp "$scratch/wine.txt" examples/sample.txt
+  echo "library: the C program against plainwrit.dll under wine64 ok"
+fi

@@ -26,4 +26,11 @@ cmp "$scratch/$folder/plainwrit.exe" "$scratch/stripped.exe"
 i686-w64-mingw32-objdump -t "$scratch/$folder/plainwrit.exe" | grep -q 'no symbols' ||
   { echo "the packed plainwrit.exe is not stripped" >&2; exit 1; }
 rm -rf "$scratch"
+# Each DLL exports the names of the Linux library and the UTF-16 file call,
+# and nothing else.
+for dll in build/windows-i686/plainwrit.dll build/windows-x86_64/plainwrit.dll; do
+  [ -f "$dll" ] || continue
+  diff -u <(sort .ci/exports.txt - <<<plainwrit_convert_file_w) \
+    <(objdump -p "$dll" | sed -n '/Ordinal\/Name Pointer/,/^$/p' | awk '/^\t\[/ {print $3}' | sort)
+done
 echo "$zip: $(unzip -Z1 "$zip" 2>/dev/null | tr '\n' ' ' || true)ok"

@@ -22,7 +22,7 @@
 
 namespace block_kernel {
 
-using tag_rules::applyTagEffects;
+using tag_rules::applyTagEffectsWithin;
 using tag_rules::FilterState;
 using tag_rules::isDigit;
 using tag_rules::isWrittenWhitespace;
@@ -153,7 +153,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     std::uint64_t taken = ~std::uint64_t{0};
     for (std::uint64_t tags = effectCandidates(m, spans.starts); tags != 0; tags &= tags - 1) {
         const std::size_t at = byte_blocks::lowest(tags);
-        const unsigned char effect = applyTagEffects(base + at, end, state);
+        const unsigned char effect = applyTagEffectsWithin(base + at, end, state);
         const std::uint64_t tag = tags & (0 - tags);
         lineFeeds |= effect == '\n' ? tag : 0;
         tabs |= effect == '\t' ? tag : 0;

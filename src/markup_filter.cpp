@@ -67,15 +67,14 @@ inline void copyRun(const unsigned char*& in, const unsigned char* end, unsigned
         // At n == 0 (only right after a blank decided here) in[-1] is that
         // blank; otherwise it is a byte of this run.
         if (*in != kBlank || in[-1] == kBlank) return;
-        // A blank after a digit: dropped when a digit follows (in[1] is at
-        // worst the terminator); then whole runs of "digit blank digit" go
-        // two bytes a step.
+        // A blank after a digit: dropped when a digit follows; then whole
+        // runs of "digit blank digit" go two bytes a step.
         ++in;
-        if (!isDigit(*in)) {
+        if (in == end || !isDigit(*in)) {
             *out++ = kBlank;
             continue;
         }
-        while (in[1] == kBlank && isDigit(in[2])) {
+        while (end - in > 2 && in[1] == kBlank && isDigit(in[2])) {
             *out++ = *in;
             in += 2;
         }
@@ -138,13 +137,12 @@ std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t l
             state.atStart = false;
             ++in;
         } else if (b == kBlank) {
-            // A text byte was written before, so in[-1] is inside the input;
-            // in[1] is at worst the terminator.
+            // A text byte was written before, so in[-1] is inside the input.
             if (isWrittenWhitespace(out[-1])) {
                 in = skipDropped(in, end);
                 continue;
             }
-            if (!(isDigit(in[-1]) && isDigit(in[1]))) *out++ = kBlank;
+            if (!(isDigit(in[-1]) && end - in > 1 && isDigit(in[1]))) *out++ = kBlank;
             ++in;
         } else {
             copyRun(in, end, out);

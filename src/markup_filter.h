@@ -1,8 +1,8 @@
-// Markup filter: one forward pass that turns a NUL-terminated HTML byte string
-// into plain text. Tags are dropped, script contents are dropped, control bytes
-// are dropped, runs of blanks shrink to one, a blank between two digits goes,
-// and a few tags leave a line feed or a tab behind. The result is then run
-// through the entity decoder in place.
+// Markup filter: one forward pass that turns HTML bytes into plain text.
+// Tags are dropped, script contents are dropped, control bytes are dropped,
+// runs of blanks shrink to one, a blank between two digits goes, and a few
+// tags leave a line feed or a tab behind. The result is then run through the
+// entity decoder in place.
 #ifndef PLAINWRIT_MARKUP_FILTER_H
 #define PLAINWRIT_MARKUP_FILTER_H
 
@@ -14,7 +14,8 @@
 void filterMarkup(const char* input, char* output);
 
 // The same, for callers that already know the input's length (the position of
-// its first NUL). Returns the length of the text left in `output`.
+// its first NUL). Reads input[0] to input[length - 1] only: no terminator is
+// needed. Returns the length of the text left in `output`.
 std::size_t filterMarkup(const char* input, std::size_t length, char* output);
 
 // One buffer may serve as both: the output may start this many bytes (or

@@ -235,19 +235,35 @@ inline const unsigned char* skipTag(const unsigned char* at, const unsigned char
     return close ? close + 1 : end;
 }
 
-// The table state and the effect of the tag that starts at the "<" at `at`;
-// returns the byte the tag appends, or 0. at[1] is at worst the terminator,
-// which has no candidates.
-inline unsigned char applyTagEffects(const unsigned char* at, const unsigned char* end,
-                                     FilterState& state) {
-    unsigned candidates = kBySecondByte[at[1]];
-    if (candidates == 0) return 0;
-    candidates &= kByThirdByte[at[2]];  // at[1] is not the terminator: at[2] can be read
+// The table state and the effect of a tag whose candidate rows, by its
+// second and third byte, are `candidates` (not none).
+inline unsigned char applyCandidates(const unsigned char* at, const unsigned char* end,
+                                     unsigned candidates, FilterState& state) {
     if ((candidates & kComparedRows) != 0) return applyTagPrefixes(at, end, candidates, state);
     // Only prefixes of up to three bytes are left, and the tables have
     // already matched all their bytes.
     const unsigned rows = candidates & (state.inTable ? kInTableRows : rowsBefore(kRowCount));
     return rows == 0 ? 0 : kRowAppends[lowestBit(rows)];
+}
+
+// The table state and the effect of the tag that starts at the "<" at `at`,
+// which has at least two bytes after it before `end`, as every "<" of a
+// block does; returns the byte the tag appends, or 0.
+inline unsigned char applyTagEffectsWithin(const unsigned char* at, const unsigned char* end,
+                                           FilterState& state) {
+    unsigned candidates = kBySecondByte[at[1]];
+    if (candidates == 0) return 0;
+    candidates &= kByThirdByte[at[2]];
+    return applyCandidates(at, end, candidates, state);
+}
+
+// The same for any "<". Nothing at or past `end` is read: a byte the input
+// lacks counts as a terminator would, which has no candidates.
+inline unsigned char applyTagEffects(const unsigned char* at, const unsigned char* end,
+                                     FilterState& state) {
+    if (end - at > 2) return applyTagEffectsWithin(at, end, state);
+    const unsigned candidates = kBySecondByte[end - at > 1 ? at[1] : 0] & kByThirdByte[0];
+    return candidates == 0 ? 0 : applyCandidates(at, end, candidates, state);
 }
 
 // Handles the tag that starts at the "<" at `at` and returns the position

@@ -16,6 +16,11 @@
 #include <string>
 #include <vector>
 
+#if !defined(_WIN32)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include "entities.h"
 #include "markup_filter.h"
 #include "reference/plain_rules.h"
@@ -377,6 +382,57 @@ TEST_P(EveryPath, DecodeStopsAnywhere) {
             ASSERT_EQ(std::string(out.get(), length), plain::filter(input))
                 << "span " << span << ", input " << show(input);
             ASSERT_EQ(out[length], '\0');
+        }
+    }
+}
+
+// The filter reads nothing at or past input[length]: the input has no
+// terminator and ends right before a page that cannot be read (on Windows,
+// at the end of a heap block of its exact size, which AddressSanitizer
+// watches elsewhere). Every ending the filter looks ahead from, at every
+// block offset.
+#if defined(_WIN32)
+std::string filterUnterminatedUsing(BlockPath path, const std::string& input) {
+    Bytes in(new char[input.size() + 1]);
+    std::memcpy(in.get(), input.data(), input.size());
+    Bytes out(new char[input.size() + 1]);
+    const std::size_t length = filterMarkupUsing(path, in.get(), input.size(), out.get());
+    return std::string(out.get(), length);
+}
+#else
+std::string filterUnterminatedUsing(BlockPath path, const std::string& input) {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t pages = (input.size() + page - 1) / page + 1;
+    void* const mapped =
+        mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    EXPECT_NE(mapped, MAP_FAILED);
+    if (mapped == MAP_FAILED) return {};
+    char* const guard = static_cast<char*>(mapped) + (pages - 1) * page;
+    EXPECT_EQ(mprotect(guard, page, PROT_NONE), 0);
+    char* const in = guard - input.size();
+    std::memcpy(in, input.data(), input.size());
+    Bytes out(new char[input.size() + 1]);
+    const std::size_t length = filterMarkupUsing(path, in, input.size(), out.get());
+    munmap(mapped, pages * page);
+    return std::string(out.get(), length);
+}
+#endif
+
+TEST_P(EveryPath, ReadsNothingPastTheLength) {
+    const std::string endings[] = {"<",    "<t",    "<tr",  "<p",   "<scrip", "1 ", "1 2",
+                                   "1 2 ", "9 9 9", "a 2 ", " ",    "&amp",   "&",  "x\x01",
+                                   "<b",   "</",    "1  ",  "<!--", "2 <"};
+    const std::string fillers[] = {"word ", "12 34 ", "<b>x</b>"};
+    for (const std::string& filler : fillers) {
+        for (const std::string& ending : endings) {
+            for (std::size_t offset = 0; offset < 2 * 64 + 20; ++offset) {
+                std::string input;
+                while (input.size() < offset) input += filler;
+                input.resize(offset);
+                input += ending;
+                ASSERT_EQ(filterUnterminatedUsing(GetParam().path, input), plain::filter(input))
+                    << "input " << show(input);
+            }
         }
     }
 }

@@ -1,6 +1,6 @@
 cmake_minimum_required(VERSION 3.25)
 # Unpacks the Windows .zip as a user would and checks it: one folder holding
-# exactly the program and the texts, a 32-bit Windows program, every text
+# exactly the program, the library and the texts, a 32-bit Windows program, every text
 # with CR LF line ends only, the texts the same as their sources apart from
 # the line ends, the manual page as plain text, and the sample's output the
 # program's exact output. Run with -DZIP=<package> -DFOLDER=<its one folder>
@@ -16,7 +16,8 @@ if(NOT code EQUAL 0)
 endif()
 
 set(texts LICENSE.txt MANUAL.txt README.txt sample.html sample.txt)
-set(expected ${texts} plainwrit.exe)
+set(library libplainwrit.a libplainwrit.dll.a plainwrit.dll plainwrit.h plainwrit_version.h)
+set(expected ${texts} ${library} plainwrit.exe)
 list(TRANSFORM expected PREPEND "${FOLDER}/")
 list(SORT expected)
 file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE "${SCRATCH}" "${SCRATCH}/*")

@@ -24,6 +24,7 @@ scratch=$build/library-check
 rm -rf "$scratch" && mkdir -p "$scratch"
 prefix=$scratch/prefix
 cmake --install "$build" --prefix "$prefix" --component library
+cmake --install "$build" --prefix "$prefix" --component development
 
 libdir=$(dirname "$(find "$prefix" -name libplainwrit.so.1)")
 

@@ -124,7 +124,6 @@ else()
       "This package holds the header, the static library, the CMake package, the"
       "pkg-config file and the manual page of the library's calls.")
   endif()
-  set(CPACK_PLAINWRIT_DOCDIR "${CMAKE_INSTALL_DOCDIR}")
   set(CPACK_PLAINWRIT_MANDIR "${CMAKE_INSTALL_MANDIR}")
   set(CPACK_PLAINWRIT_STRIP "${CMAKE_STRIP}")
   set(CPACK_PLAINWRIT_AR "${CMAKE_AR}")

@@ -16,6 +16,8 @@ rm -rf "$work"
 mkdir -p "$work"
 
 echo "== .deb packages"
+# The libraries live in the architecture's own folder (lib/x86_64-linux-gnu).
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB)
 deb=$build/plainwrit_1.0_amd64.deb
@@ -72,14 +74,15 @@ contains() {
 }
 contains "$deb" usr/bin/plainwrit usr/share/man/man1/plainwrit.1.gz usr/share/doc/plainwrit/README.md \
   usr/share/doc/plainwrit/sample.html usr/share/doc/plainwrit/sample.txt
-contains "$lib" usr/lib/libplainwrit.so.1 usr/lib/libplainwrit.so.1.0
-contains "$dev" usr/lib/libplainwrit.so usr/lib/libplainwrit.a usr/include/plainwrit.h \
-  usr/include/plainwrit_version.h usr/lib/pkgconfig/plainwrit.pc usr/share/man/man3/plainwrit.3.gz \
-  usr/lib/cmake/Plainwrit/PlainwritConfig.cmake usr/lib/cmake/Plainwrit/PlainwritConfigVersion.cmake \
-  usr/lib/cmake/Plainwrit/PlainwritTargets.cmake usr/lib/cmake/Plainwrit/PlainwritTargets-release.cmake \
-  usr/share/lintian/overrides/libplainwrit-dev
-[ "$(readlink "$work/libplainwrit1/usr/lib/libplainwrit.so.1")" = libplainwrit.so.1.0 ]
-[ "$(readlink "$work/libplainwrit-dev/usr/lib/libplainwrit.so")" = libplainwrit.so.1 ]
+contains "$lib" usr/lib/$multiarch/libplainwrit.so.1 usr/lib/$multiarch/libplainwrit.so.1.0
+contains "$dev" usr/lib/$multiarch/libplainwrit.so usr/lib/$multiarch/libplainwrit.a usr/include/plainwrit.h \
+  usr/include/plainwrit_version.h usr/lib/$multiarch/pkgconfig/plainwrit.pc usr/share/man/man3/plainwrit.3.gz \
+  usr/lib/$multiarch/cmake/Plainwrit/PlainwritConfig.cmake \
+  usr/lib/$multiarch/cmake/Plainwrit/PlainwritConfigVersion.cmake \
+  usr/lib/$multiarch/cmake/Plainwrit/PlainwritTargets.cmake \
+  usr/lib/$multiarch/cmake/Plainwrit/PlainwritTargets-release.cmake
+[ "$(readlink "$work/libplainwrit1/usr/lib/$multiarch/libplainwrit.so.1")" = libplainwrit.so.1.0 ]
+[ "$(readlink "$work/libplainwrit-dev/usr/lib/$multiarch/libplainwrit.so")" = libplainwrit.so.1 ]
 "$work/plainwrit/usr/bin/plainwrit" "$work/plainwrit/usr/share/doc/plainwrit/sample.html" "$work/extracted.txt"
 cmp "$work/extracted.txt" examples/sample.txt
 
@@ -124,14 +127,14 @@ cc -std=c99 -Wall -Wextra -Werror $(pkg-config --cflags plainwrit) examples/conv
   $(pkg-config --libs plainwrit) -o "$work/convert"
 # (With /lib a link to /usr/lib, the loader may name either.)
 libraries=$(ldd "$work/convert")
-grep -Eq '=> (/usr)?/lib/libplainwrit\.so\.1 ' <<<"$libraries" ||
-  { echo "convert does not use /usr/lib/libplainwrit.so.1:" >&2; echo "$libraries" >&2; exit 1; }
+grep -Eq "=> (/usr)?/lib/$multiarch/libplainwrit\\.so\\.1 " <<<"$libraries" ||
+  { echo "convert does not use /usr/lib/$multiarch/libplainwrit.so.1:" >&2; echo "$libraries" >&2; exit 1; }
 "$work/convert" examples/sample.html >"$work/convert.txt"
 cmp "$work/convert.txt" examples/sample.txt
 
 dpkg -r libplainwrit-dev libplainwrit1 plainwrit
 trap - EXIT
-for file in /usr/bin/plainwrit /usr/lib/libplainwrit.so.1 /usr/lib/libplainwrit.so /usr/include/plainwrit.h; do
+for file in /usr/bin/plainwrit /usr/lib/$multiarch/libplainwrit.so.1 /usr/lib/$multiarch/libplainwrit.so /usr/include/plainwrit.h; do
   [ ! -e "$file" ] || { echo "$file is still there after dpkg -r" >&2; exit 1; }
 done
 echo "installed, converted the example with the program and a C program against the library, and removed: ok"

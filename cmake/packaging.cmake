@@ -3,6 +3,13 @@
 # changelog compressed) and a flat .zip for Windows users. Both packages are
 # reproducible: every timestamp is SOURCE_DATE_EPOCH, by default the time of
 # the last commit, and files and folders have fixed modes.
+# Libraries go where the system keeps its own for this architecture
+# (lib/x86_64-linux-gnu on Debian), under any prefix: the dynamic loader and
+# pkg-config look there for /usr and /usr/local alike, and a package's
+# pkg-config file then serves cross builds too.
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT WIN32)
+  set(CMAKE_INSTALL_LIBDIR "lib/${CMAKE_LIBRARY_ARCHITECTURE}" CACHE PATH "Object code libraries")
+endif()
 include(GNUInstallDirs)
 
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

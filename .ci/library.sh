@@ -24,6 +24,7 @@ scratch=$build/library-check
 rm -rf "$scratch" && mkdir -p "$scratch"
 prefix=$scratch/prefix
 cmake --install "$build" --prefix "$prefix" --component library
+cmake --install "$build" --prefix "$prefix" --component development
 
 libdir=$(dirname "$(find "$prefix" -name libplainwrit.so.1)")
 
@@ -49,7 +50,9 @@ cmp "$scratch/cmake-shared.txt" examples/sample.txt
 "$scratch/cmake-user/build/convert_static" examples/sample.html >"$scratch/cmake-static.txt"
 cmp "$scratch/cmake-static.txt" examples/sample.txt
 # The shared build uses the installed .so, not a copy of the code.
-ldd "$scratch/cmake-user/build/convert_shared" | grep -q "$libdir/libplainwrit.so.1"
+# (ldd's list is read whole first: grep -q stopping early would fail the pipe.)
+libraries=$(ldd "$scratch/cmake-user/build/convert_shared")
+grep -qF "$libdir/libplainwrit.so.1" <<<"$libraries"
 
 # Through pkg-config.
 export PKG_CONFIG_PATH=$libdir/pkgconfig

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Builds what is packaged a second time, from a copy of the tree in another
-# folder, later, with another umask and in another time zone, and compares the .deb, the Windows
-# .zip and both programs byte for byte with the first build's. Run after
-# .ci/package.sh and .ci/windows-zip.sh. Any failure fails the run.
+# folder, later, with another umask and in another time zone, and compares the three .deb
+# packages (program, shared library, development files), the Windows .zip and both programs
+# byte for byte with the first build's. Run after .ci/package.sh and .ci/windows-zip.sh.
+# Any failure fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 echo "== reproducible: a second build from another folder compares equal"
-first_deb=(build/release/plainwrit_*.deb)
+first_debs=(build/release/plainwrit_*.deb build/release/libplainwrit1_*.deb build/release/libplainwrit-dev_*.deb)
 first_zip=(build/windows-i686/plainwrit-*-win32.zip)
-for file in "${first_deb[0]}" "${first_zip[0]}"; do
+for file in "${first_debs[@]}" "${first_zip[0]}"; do
   [ -f "$file" ] || { echo "no first build of $file" >&2; exit 1; }
 done
 
@@ -33,13 +34,14 @@ export SOURCE_DATE_EPOCH
 )
 
 status=0
-for file in "${first_deb[0]}" "${first_zip[0]}" build/release/plainwrit build/windows-i686/plainwrit.exe; do
+for file in "${first_debs[@]}" "${first_zip[0]}" build/release/plainwrit build/windows-i686/plainwrit.exe; do
   if cmp "$file" "$second/$file"; then
     echo "same: $file ($(md5sum <"$file" | cut -c1-32))"
   else
     status=1
     case $file in
-      *.deb) diff <(dpkg-deb -c "$file") <(dpkg-deb -c "$second/$file") >&2 || true ;;
+      *.deb) diff <(dpkg-deb -c "$file"; dpkg-deb -I "$file") \
+                  <(dpkg-deb -c "$second/$file"; dpkg-deb -I "$second/$file") >&2 || true ;;
       *.zip) diff <(unzip -Zv "$file") <(unzip -Zv "$second/$file") >&2 || true ;;
     esac
   fi

@@ -11,3 +11,9 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
     message(WARNING "no SOURCE_DATE_EPOCH and no git history: the package carries today's time")
   endif()
 endif()
+
+# Each of the .deb packages has a summary of its own, as the first line of its
+# description; cpack would put this one in front of each of them.
+if(CPACK_GENERATOR STREQUAL "DEB")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
+endif()

@@ -3,6 +3,36 @@
 
 # A .deb: cpack gives its three members the modes the umask gave their files;
 # `ar D` packs them again, in the same order, as 0:0, mode 644, dated 0.
+# cpack writes a postinst and a postrm calling ldconfig into every package
+# with a shared library in it; the library's package activates dpkg's ldconfig
+# trigger instead, which makes them superfluous (and Debian's policy asks for
+# the trigger), so its control archive is packed again without them, sorted,
+# as 0:0, dated SOURCE_DATE_EPOCH.
+function(drop_ldconfig_calls members)
+  set(control "${members}/control")
+  file(MAKE_DIRECTORY "${control}")
+  execute_process(COMMAND tar -xpzf ../control.tar.gz WORKING_DIRECTORY "${control}"
+                  RESULT_VARIABLE unpacked)
+  if(NOT unpacked EQUAL 0)
+    message(FATAL_ERROR "could not unpack ${members}/control.tar.gz")
+  endif()
+  if(EXISTS "${control}/triggers")
+    file(REMOVE "${control}/postinst" "${control}/postrm" "${members}/control.tar.gz")
+    # The folder is packed as well: its mode must not depend on the umask.
+    file(CHMOD "${control}" PERMISSIONS
+         OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    execute_process(COMMAND tar --sort=name --mtime=@$ENV{SOURCE_DATE_EPOCH} --owner=0 --group=0
+                            --numeric-owner --format=gnu -cf ../control.tar .
+                    WORKING_DIRECTORY "${control}" RESULT_VARIABLE packed)
+    execute_process(COMMAND gzip -9 -n control.tar WORKING_DIRECTORY "${members}"
+                    RESULT_VARIABLE compressed)
+    if(NOT packed EQUAL 0 OR NOT compressed EQUAL 0)
+      message(FATAL_ERROR "could not pack ${members}/control.tar.gz again")
+    endif()
+  endif()
+  file(REMOVE_RECURSE "${control}")
+endfunction()
+
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(members "${CPACK_TOPLEVEL_DIRECTORY}/deb-members")
   foreach(package IN LISTS CPACK_PACKAGE_FILES)
@@ -14,6 +44,7 @@ if(CPACK_GENERATOR STREQUAL "DEB")
                     RESULT_VARIABLE unpacked)
     string(STRIP "${names}" names)
     string(REPLACE "\n" ";" names "${names}")
+    drop_ldconfig_calls("${members}")
     file(REMOVE "${package}")
     execute_process(COMMAND "${CPACK_PLAINWRIT_AR}" rcD "${package}" ${names}
                     WORKING_DIRECTORY "${members}" RESULT_VARIABLE packed)

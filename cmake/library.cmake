@@ -2,9 +2,12 @@
 # import library on Windows) exporting the plainwrit_ names alone, the static
 # library libplainwrit.a, the header, a CMake package (find_package(Plainwrit)
 # gives Plainwrit::plainwrit, the shared library, and
-# Plainwrit::plainwrit_static) and plainwrit.pc. Installed as the component
-# "library", which the program's .deb leaves out:
+# Plainwrit::plainwrit_static) and plainwrit.pc. Installed as two components
+# that a plain install leaves out, each a .deb of its own: "library", the
+# shared library alone (libplainwrit1), and "development", everything a
+# program built against it needs (libplainwrit-dev):
 #   cmake --install <build> --component library
+#   cmake --install <build> --component development
 # The Windows .zip holds the DLL, both libraries and the header as well.
 # The program itself links plainwrit_core, the same sources built statically.
 option(PLAINWRIT_BUILD_LIBRARY "Build the shared and static library for installation" ON)
@@ -41,6 +44,23 @@ if(WIN32)
   target_link_options(plainwrit_shared PRIVATE -static)
 endif()
 
+# The names the shared library exports are its interface: each build compares
+# them with the Debian symbols file the package ships, and any name added or
+# missing fails the build, so the file and the library cannot drift apart.
+find_program(DPKG_GENSYMBOLS_PROGRAM dpkg-gensymbols)
+if(NOT WIN32 AND DPKG_GENSYMBOLS_PROGRAM)
+  add_custom_command(TARGET plainwrit_shared POST_BUILD
+    COMMAND "${DPKG_GENSYMBOLS_PROGRAM}" -c4 -plibplainwrit1 -v${PROJECT_VERSION}
+            "-e$<TARGET_FILE:plainwrit_shared>"
+            "-I${PROJECT_SOURCE_DIR}/packaging/libplainwrit1.symbols"
+            "-O${PROJECT_BINARY_DIR}/libplainwrit1.symbols"
+    COMMENT "Comparing the exported names with packaging/libplainwrit1.symbols"
+    VERBATIM)
+  # A change of the file alone links the library again, and so compares again.
+  set_property(TARGET plainwrit_shared APPEND PROPERTY
+    LINK_DEPENDS "${PROJECT_SOURCE_DIR}/packaging/libplainwrit1.symbols")
+endif()
+
 if(WIN32)
   # The .zip is one folder: the DLL, its import library, the static library
   # and the header beside the program.
@@ -51,17 +71,17 @@ endif()
 install(TARGETS plainwrit_shared plainwrit_static EXPORT PlainwritTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT library EXCLUDE_FROM_ALL
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library EXCLUDE_FROM_ALL
-          NAMELINK_COMPONENT library
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library EXCLUDE_FROM_ALL)
+          NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development EXCLUDE_FROM_ALL)
 install(FILES ${library_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-        COMPONENT library EXCLUDE_FROM_ALL)
+        COMPONENT development EXCLUDE_FROM_ALL)
 install(FILES doc/plainwrit.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
-        COMPONENT library EXCLUDE_FROM_ALL)
+        COMPONENT development EXCLUDE_FROM_ALL)
 
 include(CMakePackageConfigHelpers)
 set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Plainwrit)
 install(EXPORT PlainwritTargets NAMESPACE Plainwrit:: DESTINATION ${package_dir}
-        COMPONENT library EXCLUDE_FROM_ALL)
+        COMPONENT development EXCLUDE_FROM_ALL)
 configure_package_config_file(cmake/library/PlainwritConfig.cmake.in
   "${PROJECT_BINARY_DIR}/PlainwritConfig.cmake" INSTALL_DESTINATION ${package_dir})
 write_basic_package_version_file("${PROJECT_BINARY_DIR}/PlainwritConfigVersion.cmake"
@@ -71,6 +91,6 @@ file(RELATIVE_PATH PLAINWRIT_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgco
 configure_file(cmake/library/plainwrit.pc.in "${PROJECT_BINARY_DIR}/plainwrit.pc" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/PlainwritConfig.cmake"
               "${PROJECT_BINARY_DIR}/PlainwritConfigVersion.cmake"
-        DESTINATION ${package_dir} COMPONENT library EXCLUDE_FROM_ALL)
+        DESTINATION ${package_dir} COMPONENT development EXCLUDE_FROM_ALL)
 install(FILES "${PROJECT_BINARY_DIR}/plainwrit.pc" DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
-        COMPONENT library EXCLUDE_FROM_ALL)
+        COMPONENT development EXCLUDE_FROM_ALL)

@@ -3,6 +3,13 @@
 # changelog compressed) and a flat .zip for Windows users. Both packages are
 # reproducible: every timestamp is SOURCE_DATE_EPOCH, by default the time of
 # the last commit, and files and folders have fixed modes.
+# Libraries go where the system keeps its own for this architecture
+# (lib/x86_64-linux-gnu on Debian), under any prefix: the dynamic loader and
+# pkg-config look there for /usr and /usr/local alike, and a package's
+# pkg-config file then serves cross builds too.
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT WIN32)
+  set(CMAKE_INSTALL_LIBDIR "lib/${CMAKE_LIBRARY_ARCHITECTURE}" CACHE PATH "Object code libraries")
+endif()
 include(GNUInstallDirs)
 
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -82,10 +89,48 @@ else()
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
-  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_PLAINWRIT_DOCDIR "${CMAKE_INSTALL_DOCDIR}")
+  # Three packages, as Debian splits a library: the program (what a plain
+  # install puts in place), the shared library, and what building against it
+  # takes. Only the library package holds a shared object, so only it gets a
+  # shlibs file.
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL Unspecified)
+  set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME plainwrit)
+  set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION
+      "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+  # cmake/library.cmake, read after this file, defines the option, ON by default.
+  if(NOT DEFINED PLAINWRIT_BUILD_LIBRARY OR PLAINWRIT_BUILD_LIBRARY)
+    set(library_package libplainwrit${PROJECT_VERSION_MAJOR})
+    list(APPEND CPACK_COMPONENTS_ALL library development)
+    set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+    set(CPACK_DEBIAN_LIBRARY_PACKAGE_NAME ${library_package})
+    set(CPACK_DEBIAN_LIBRARY_PACKAGE_SECTION libs)
+    string(JOIN "\n" CPACK_DEBIAN_LIBRARY_DESCRIPTION
+      "library converting HTML into plain text"
+      "${CPACK_PACKAGE_DESCRIPTION}"
+      "."
+      "This package holds the shared library.")
+    # The symbols file, which each build compares with the library, and the
+    # trigger that runs ldconfig once dpkg has unpacked everything; dpkg takes
+    # control files by their plain names.
+    set(control "${PROJECT_BINARY_DIR}/${library_package}-control")
+    configure_file(packaging/${library_package}.symbols "${control}/symbols" COPYONLY)
+    configure_file(packaging/${library_package}.triggers "${control}/triggers" COPYONLY)
+    set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA "${control}/symbols" "${control}/triggers")
+    set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libplainwrit-dev)
+    set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+    set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "${library_package} (= ${PROJECT_VERSION})")
+    string(JOIN "\n" CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
+      "library converting HTML into plain text - development files"
+      "${CPACK_PACKAGE_DESCRIPTION}"
+      "."
+      "This package holds the header, the static library, the CMake package, the"
+      "pkg-config file and the manual page of the library's calls.")
+  endif()
   set(CPACK_PLAINWRIT_MANDIR "${CMAKE_INSTALL_MANDIR}")
   set(CPACK_PLAINWRIT_STRIP "${CMAKE_STRIP}")
   set(CPACK_PLAINWRIT_AR "${CMAKE_AR}")

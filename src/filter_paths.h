@@ -16,7 +16,8 @@ using BlockLoop = void (*)(const unsigned char*& in, const unsigned char* end, u
 // processor lacks what it needs, or `path` is the byte-by-byte one.
 BlockLoop blockLoopFor(BlockPath path);
 
-// The fastest path this build and processor have.
+// The fastest path this build and processor have, asked of the processor once
+// per process; safe from many threads at once.
 BlockPath fastestPath();
 
 #endif

@@ -2,30 +2,14 @@
 // stored file to the bytes the program writes for it. Nothing here throws,
 // prints or keeps state a caller can see.
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 
-#include "filter_paths.h"
 #include "markup_filter.h"
 #include "plainwrit.h"
 #include "text_mode.h"
 
 namespace {
-
-// The filter's path is chosen once per process. fastestPath() only asks the
-// processor, so two threads that race here store the same value; the atomic
-// makes that race well defined.
-std::atomic<int> chosenPath{-1};
-
-BlockPath filterPath() {
-    int path = chosenPath.load(std::memory_order_relaxed);
-    if (path < 0) {
-        path = static_cast<int>(fastestPath());
-        chosenPath.store(path, std::memory_order_relaxed);
-    }
-    return static_cast<BlockPath>(path);
-}
 
 // The text in front of the first NUL. The filter reads no byte past the
 // length it is given, so the caller's bytes are taken where they are: no
@@ -34,7 +18,7 @@ std::size_t filterUpToNul(const char* input, std::size_t size, char* output) {
     const void* nul = std::memchr(input, '\0', size);
     const std::size_t length =
         nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - input) : size;
-    return filterMarkupUsing(filterPath(), input, length, output);
+    return filterMarkup(input, length, output);
 }
 
 struct MemorySource {

@@ -160,7 +160,8 @@ void registerAll() {
     const std::pair<BlockPath, const char*> paths[] = {
         {BlockPath::kScalar, "scalar"}, {BlockPath::kPortable, "portable"},
         {BlockPath::kSse2, "sse2"},     {BlockPath::kSsse3, "ssse3"},
-        {BlockPath::kAvx2, "avx2"},     {BlockPath::kAvx512, "avx512"}};
+        {BlockPath::kAvx2, "avx2"},     {BlockPath::kAvx512, "avx512"},
+        {BlockPath::kAvx512Compress, "avx512_compress"}};
     for (const auto& [path, name] : paths) {
         if (!blockPathAvailable(path)) continue;
         benchmark::RegisterBenchmark((std::string("filter_path/") + name + "/page").c_str(),

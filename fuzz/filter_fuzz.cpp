@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     filterMarkup(in.get(), again.get());
     require(std::strcmp(again.get(), out.get()) == 0, "the two forms differ");
     for (const BlockPath path : {BlockPath::kScalar, BlockPath::kPortable, BlockPath::kSse2,
-                                 BlockPath::kSsse3, BlockPath::kAvx2, BlockPath::kAvx512}) {
+                                 BlockPath::kSsse3, BlockPath::kAvx2, BlockPath::kAvx512,
+                                 BlockPath::kAvx512Compress}) {
         if (!blockPathAvailable(path)) continue;
         std::memset(again.get(), 'U', n + 1);
         const std::size_t pathLength = filterMarkupUsing(path, in.get(), n, again.get());

@@ -9,6 +9,8 @@
 //   compactShuffle - SSSE3 byte shuffles picked from a table, one per eight
 //                    bytes; only for a caller compiled for SSSE3 and run on
 //                    a processor that has it (haveShuffle()).
+//   compactCompress - AVX-512 VBMI2: the whole block in one compress
+//                    instruction (haveCompress()).
 // All give the same bytes.
 #ifndef PLAINWRIT_BYTE_COMPACT_H
 #define PLAINWRIT_BYTE_COMPACT_H
@@ -131,6 +133,31 @@ PLAINWRIT_TARGET_SHUFFLE inline unsigned char* compactShuffle(const unsigned cha
 
 // Whether the processor running this has the shuffle (SSSE3).
 inline bool haveShuffle() { return __builtin_cpu_supports("ssse3") != 0; }
+
+#endif
+
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+
+#define PLAINWRIT_TARGET_COMPRESS \
+    __attribute__((target("avx512f,avx512bw,avx512vbmi2,avx2,bmi,bmi2,popcnt")))
+
+// The compress into a register, then one store: the form of the instruction
+// that stores to memory is much slower on some processors.
+PLAINWRIT_TARGET_COMPRESS inline unsigned char* compactCompress(const unsigned char* block,
+                                                               std::uint64_t keep,
+                                                               unsigned char* out) {
+    const __m512i kept = _mm512_maskz_compress_epi8(keep, _mm512_loadu_si512(block));
+    _mm512_storeu_si512(out, kept);
+    return out + __builtin_popcountll(keep);
+}
+
+// Whether the processor running this, and its system, can use compactCompress
+// beside classifyWidest.
+inline bool haveCompress() {
+    // GCOVR_EXCL_BR_START: a processor without it is needed for the other outcome
+    return __builtin_cpu_supports("avx512vbmi2") && byte_blocks::haveWidest();
+    // GCOVR_EXCL_BR_STOP
+}
 
 #endif
 

@@ -61,6 +61,13 @@ PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigne
     filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactShuffle,
                      byte_blocks::countBitsPopcnt>(in, end, out, state, digitBefore);
 }
+
+PLAINWRIT_TARGET_COMPRESS __attribute__((flatten)) void blocksAvx512Compress(
+    const unsigned char*& in, const unsigned char* end, unsigned char*& out, FilterState& state,
+    bool digitBefore) {
+    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactCompress,
+                     byte_blocks::countBitsPopcnt>(in, end, out, state, digitBefore);
+}
 #endif
 
 #endif
@@ -85,6 +92,8 @@ BlockLoop blockLoopFor(BlockPath path) {
 #if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
         case BlockPath::kAvx2: return byte_blocks::haveWide() ? blocksAvx2 : nullptr;
         case BlockPath::kAvx512: return byte_blocks::haveWidest() ? blocksAvx512 : nullptr;
+        case BlockPath::kAvx512Compress:
+            return byte_compact::haveCompress() ? blocksAvx512Compress : nullptr;
 #endif
         default: return nullptr;  // GCOVR_EXCL_LINE: for builds without some of the paths
     }
@@ -97,8 +106,8 @@ namespace {
 // GB/s on the benchmark's page), so it is not the default. Without a byte
 // shuffle, SSE2 packs whole runs instead.
 BlockPath findFastestPath() {
-    constexpr BlockPath kFastestFirst[] = {BlockPath::kAvx512, BlockPath::kAvx2, BlockPath::kSsse3,
-                                           BlockPath::kSse2};
+    constexpr BlockPath kFastestFirst[] = {BlockPath::kAvx512Compress, BlockPath::kAvx512,
+                                           BlockPath::kAvx2, BlockPath::kSsse3, BlockPath::kSse2};
     const auto* found = std::find_if(std::begin(kFastestFirst), std::end(kFastestFirst),
                                      [](BlockPath path) { return blockLoopFor(path) != nullptr; });
     return found != std::end(kFastestFirst) ? *found : BlockPath::kScalar;

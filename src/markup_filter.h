@@ -27,7 +27,7 @@ constexpr std::size_t kFilterLead = 128;
 // The ways ordinary text can be taken: byte by byte, or in 64-byte blocks
 // with the instructions named. All give the same result; filterMarkup uses
 // the fastest one the processor has. Tests and benchmarks can pick one.
-enum class BlockPath { kScalar, kPortable, kSse2, kSsse3, kAvx2, kAvx512 };
+enum class BlockPath { kScalar, kPortable, kSse2, kSsse3, kAvx2, kAvx512, kAvx512Compress };
 
 // Whether this build has `path` and the processor running it can take it.
 bool blockPathAvailable(BlockPath path);

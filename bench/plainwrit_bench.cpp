@@ -158,9 +158,12 @@ void registerAll() {
     // The realistic page through each way of taking the input that this
     // processor has: what each instruction set brings.
     const std::pair<BlockPath, const char*> paths[] = {
-        {BlockPath::kScalar, "scalar"}, {BlockPath::kPortable, "portable"},
-        {BlockPath::kSse2, "sse2"},     {BlockPath::kSsse3, "ssse3"},
-        {BlockPath::kAvx2, "avx2"},     {BlockPath::kAvx512, "avx512"},
+        {BlockPath::kScalar, "scalar"},
+        {BlockPath::kPortable, "portable"},
+        {BlockPath::kSse2, "sse2"},
+        {BlockPath::kSsse3, "ssse3"},
+        {BlockPath::kAvx2, "avx2"},
+        {BlockPath::kAvx512, "avx512"},
         {BlockPath::kAvx512Compress, "avx512_compress"}};
     for (const auto& [path, name] : paths) {
         if (!blockPathAvailable(path)) continue;

@@ -37,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<char[]> again(new char[n + 1]);
     filterMarkup(in.get(), again.get());
     require(std::strcmp(again.get(), out.get()) == 0, "the two forms differ");
-    for (const BlockPath path : {BlockPath::kScalar, BlockPath::kPortable, BlockPath::kSse2,
-                                 BlockPath::kSsse3, BlockPath::kAvx2, BlockPath::kAvx512,
-                                 BlockPath::kAvx512Compress}) {
+    for (const BlockPath path :
+         {BlockPath::kScalar, BlockPath::kPortable, BlockPath::kSse2, BlockPath::kSsse3,
+          BlockPath::kAvx2, BlockPath::kAvx512, BlockPath::kAvx512Compress}) {
         if (!blockPathAvailable(path)) continue;
         std::memset(again.get(), 'U', n + 1);
         const std::size_t pathLength = filterMarkupUsing(path, in.get(), n, again.get());

@@ -144,8 +144,8 @@ inline bool haveShuffle() { return __builtin_cpu_supports("ssse3") != 0; }
 // The compress into a register, then one store: the form of the instruction
 // that stores to memory is much slower on some processors.
 PLAINWRIT_TARGET_COMPRESS inline unsigned char* compactCompress(const unsigned char* block,
-                                                               std::uint64_t keep,
-                                                               unsigned char* out) {
+                                                                std::uint64_t keep,
+                                                                unsigned char* out) {
     const __m512i kept = _mm512_maskz_compress_epi8(keep, _mm512_loadu_si512(block));
     _mm512_storeu_si512(out, kept);
     return out + __builtin_popcountll(keep);

@@ -274,9 +274,12 @@ struct NamedPath {
     const char* name;
 };
 
-const NamedPath kPaths[] = {{BlockPath::kScalar, "Scalar"}, {BlockPath::kPortable, "Portable"},
-                            {BlockPath::kSse2, "Sse2"},     {BlockPath::kSsse3, "Ssse3"},
-                            {BlockPath::kAvx2, "Avx2"},     {BlockPath::kAvx512, "Avx512"},
+const NamedPath kPaths[] = {{BlockPath::kScalar, "Scalar"},
+                            {BlockPath::kPortable, "Portable"},
+                            {BlockPath::kSse2, "Sse2"},
+                            {BlockPath::kSsse3, "Ssse3"},
+                            {BlockPath::kAvx2, "Avx2"},
+                            {BlockPath::kAvx512, "Avx512"},
                             {BlockPath::kAvx512Compress, "Avx512Compress"}};
 
 void PrintTo(const NamedPath& p, std::ostream* os) { *os << p.name; }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the three .deb packages from the release build (the program, the
-# shared library, and the files to build against it), checks their fields,
+# Builds the three .deb packages from the deb preset's build (the release
+# build with the program on the shared C library): the program, the
+# shared library, and the files to build against it; checks their fields,
 # what they contain and that lintian has nothing to say about any of them,
 # then installs all three for real, converts the bundled example with
 # /usr/bin/plainwrit, shows the manual page through man, builds
@@ -10,12 +11,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=build/release
+build=build/deb
 work=$build/package-check
 rm -rf "$work"
 mkdir -p "$work"
 
 echo "== .deb packages"
+cmake --workflow --preset deb >/dev/null
 # The libraries live in the architecture's own folder (lib/x86_64-linux-gnu).
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 rm -f "$build"/*.deb

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds what is packaged a second time, from a copy of the tree in another
 # folder, later, with another umask and in another time zone, and compares the three .deb
-# packages (program, shared library, development files), the Windows .zip and both programs
+# packages (program, shared library, development files), the Windows .zip and the programs
 # byte for byte with the first build's. Run after .ci/package.sh and .ci/windows-zip.sh.
 # Any failure fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 echo "== reproducible: a second build from another folder compares equal"
-first_debs=(build/release/plainwrit_*.deb build/release/libplainwrit1_*.deb build/release/libplainwrit-dev_*.deb)
+first_debs=(build/deb/plainwrit_*.deb build/deb/libplainwrit1_*.deb build/deb/libplainwrit-dev_*.deb)
 first_zip=(build/windows-i686/plainwrit-*-win32.zip)
 for file in "${first_debs[@]}" "${first_zip[0]}"; do
   [ -f "$file" ] || { echo "no first build of $file" >&2; exit 1; }
@@ -28,13 +28,15 @@ export SOURCE_DATE_EPOCH
   export TZ=JST-9
   cd "$second"
   cmake --workflow --preset release >/dev/null
-  (cd build/release && cpack -G DEB >/dev/null)
+  cmake --workflow --preset deb >/dev/null
+  (cd build/deb && cpack -G DEB >/dev/null)
   cmake --workflow --preset windows-i686 >/dev/null
   (cd build/windows-i686 && cpack -G ZIP >/dev/null)
 )
 
 status=0
-for file in "${first_debs[@]}" "${first_zip[0]}" build/release/plainwrit build/windows-i686/plainwrit.exe; do
+for file in "${first_debs[@]}" "${first_zip[0]}" build/release/plainwrit build/deb/plainwrit \
+  build/windows-i686/plainwrit.exe; do
   if cmp "$file" "$second/$file"; then
     echo "same: $file ($(md5sum <"$file" | cut -c1-32))"
   else

@@ -339,15 +339,14 @@ TEST_P(EveryPath, MatchesPlainModelOnLongInputs) {
 // digits, so that it meets every block edge: a tag, a reference, a blank or
 // a digit split between two blocks, a "<" in the last bytes of a block, a
 // script start whose ">" is the block's last byte.
-const char* const kEdgeSnippets[] = {"<p>",          "<td>x",
-                                     "1 2",          "  ",
-                                     " <br> ",       "<script>x</script>y",
-                                     "</SCRIPT",     "<table><p>a</table><p>",
-                                     "a > b",        "<a<b>c",
-                                     "\r\n 3",       "&amp;",
-                                     "<!-- <b> -->", "<tr",
-                                     "9 <i>9</i> 9", "<p><p> <p>",
-                                     "</title>  t",  "<hr>\t<BR>"};
+const char* const kEdgeSnippets[] = {
+    "<p>", "<td>x", "1 2", "  ", " <br> ", "<script>x</script>y", "</SCRIPT",
+    "<table><p>a</table><p>", "a > b", "<a<b>c", "\r\n 3", "&amp;", "<!-- <b> -->", "<tr",
+    "9 <i>9</i> 9", "<p><p> <p>", "</title>  t", "<hr>\t<BR>",
+    // References whose names a tag, a control byte or a blank between digits
+    // cut, a blank decoded before a tag and then a blank, a reference that
+    // decodes to another's "&".
+    "&nbsp;<b> x", "&#16 0;", "&am<i>p;", "&a\x01mp;", "&amp;amp;", "R& D &lt", "&nbsp; &#160;"};
 
 TEST_P(EveryPath, SnippetsAtEveryBlockOffset) {
     const std::string fillers[] = {"word ", "12 34 ", "<b>bold</b> ", "\x01"};
@@ -377,7 +376,9 @@ TEST_P(EveryPath, DecodeStopsAnywhere) {
         for (int n = 0; n < 60; ++n) {
             std::string input;
             const std::size_t pieces = 1 + gen.below(12);
-            for (std::size_t i = 0; i < pieces; ++i) input += gen.html() + "x&amp;y&nbsp;1 2";
+            for (std::size_t i = 0; i < pieces; ++i) {
+                input += gen.html() + "x&amp;y&nbsp;1 2&nbsp;<b> &#16 0;&lt<i>;";
+            }
             input.erase(std::find(input.begin(), input.end(), '\0'), input.end());
             Bytes in = exactCopy(input);
             Bytes out(new char[input.size() + 1]);

@@ -7,8 +7,8 @@
 //   - the blank rules become mask arithmetic, and the kept bytes are packed
 //     into the output in one step; a tag's line feed or tab then replaces
 //     its "<" there.
-// Written once, as templates over the classification, the packing and the
-// bit count; filter_paths.cpp builds one instance per instruction set.
+// Written once, as templates over the classification and the packing;
+// filter_paths.cpp builds one instance per instruction set.
 #ifndef PLAINWRIT_BLOCK_KERNEL_H
 #define PLAINWRIT_BLOCK_KERNEL_H
 
@@ -132,8 +132,28 @@ struct BlockCarry {
 using Classify = byte_blocks::BlockMasks (*)(const unsigned char*);
 using Compact = unsigned char* (*)(const unsigned char*, std::uint64_t, unsigned char*);
 using CountBits = std::size_t (*)(std::uint64_t);
+// Packs the kept bytes of a block, with a line feed in place of each "<" of
+// `lineFeeds` and a tab in place of each of `tabs`.
+using Pack = unsigned char* (*)(const unsigned char* block, std::uint64_t keep,
+                                std::uint64_t lineFeeds, std::uint64_t tabs, unsigned char* out);
 
-template <Classify classify, Compact compact, CountBits countBits>
+// Packs with `compact`, then patches the output. Patching the output, not
+// the block, keeps the packing's loads clear of fresh stores.
+template <Compact compact, CountBits countBits>
+inline unsigned char* packThenPatch(const unsigned char* block, std::uint64_t keep,
+                                    std::uint64_t lineFeeds, std::uint64_t tabs,
+                                    unsigned char* out) {
+    unsigned char* const end = compact(block, keep, out);
+    for (std::uint64_t bits = lineFeeds; bits != 0; bits &= bits - 1) {
+        out[countBits(keep & ((bits & (0 - bits)) - 1))] = '\n';
+    }
+    for (std::uint64_t bits = tabs; bits != 0; bits &= bits - 1) {
+        out[countBits(keep & ((bits & (0 - bits)) - 1))] = '\t';
+    }
+    return end;
+}
+
+template <Classify classify, Pack pack>
 inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
                                         unsigned char*& out, BlockCarry& carry,
                                         FilterState& state) {
@@ -180,16 +200,8 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     const std::uint64_t dropped = m.blank & (afterWhitespace | (digitBefore & digitAfter));
     const std::uint64_t keep = kept & ~dropped;
     if ((keep & ~appended) != 0) state.atStart = false;
-    unsigned char* const written = out;
-    out = compact(base, keep, out);
-    // The kept "<" of tags that append a byte become that byte. Patching the
-    // output, not the block, keeps the packing's loads clear of fresh stores.
-    for (std::uint64_t bits = lineFeeds; bits != 0; bits &= bits - 1) {
-        written[countBits(keep & ((bits & (0 - bits)) - 1))] = '\n';
-    }
-    for (std::uint64_t bits = tabs; bits != 0; bits &= bits - 1) {
-        written[countBits(keep & ((bits & (0 - bits)) - 1))] = '\t';
-    }
+    // The kept "<" of tags that append a byte become that byte.
+    out = pack(base, keep, lineFeeds, tabs, out);
     carry.latch = latched >> 63;
     carry.digitLast = m.digit >> 63;
     return taken == ~std::uint64_t{0} ? base + kBlock : base + byte_blocks::lowest(~taken);
@@ -199,13 +211,13 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
 // state.pauseAt, or the end is near. `digitBefore`
 // tells whether the input byte before `in` is a digit. Nothing but tag bytes
 // is written while atStart holds, so out[-1] is only read after a text byte.
-template <Classify classify, Compact compact, CountBits countBits>
+template <Classify classify, Pack pack>
 inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state, bool digitBefore) {
     BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
                      digitBefore ? 1U : 0U};
     while (end - in >= kBlockReach && !state.inScript && in < state.pauseAt) {
-        in = filterBlock<classify, compact, countBits>(in, end, out, carry, state);
+        in = filterBlock<classify, pack>(in, end, out, carry, state);
     }
     if (carry.inTag) in = afterClose(in, end);
 }

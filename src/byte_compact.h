@@ -151,6 +151,21 @@ PLAINWRIT_TARGET_COMPRESS inline unsigned char* compactCompress(const unsigned c
     return out + __builtin_popcountll(keep);
 }
 
+// The same with a line feed in place of each byte of `lineFeeds` and a tab in
+// place of each of `tabs`, put in before the packing: no loop and no branch
+// per tag.
+PLAINWRIT_TARGET_COMPRESS inline unsigned char* compactCompressPatched(const unsigned char* block,
+                                                                       std::uint64_t keep,
+                                                                       std::uint64_t lineFeeds,
+                                                                       std::uint64_t tabs,
+                                                                       unsigned char* out) {
+    __m512i bytes = _mm512_loadu_si512(block);
+    bytes = _mm512_mask_mov_epi8(bytes, lineFeeds, _mm512_set1_epi8('\n'));
+    bytes = _mm512_mask_mov_epi8(bytes, tabs, _mm512_set1_epi8('\t'));
+    _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, bytes));
+    return out + __builtin_popcountll(keep);
+}
+
 // Whether the processor running this, and its system, can use compactCompress
 // beside classifyWidest.
 inline bool haveCompress() {

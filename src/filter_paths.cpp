@@ -17,7 +17,8 @@ using tag_rules::FilterState;
 
 void blocksPortable(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                     FilterState& state, bool digitBefore) {
-    filterBlocksWith<byte_blocks::classify, byte_compact::compactWords, byte_blocks::countBits>(
+    filterBlocksWith<byte_blocks::classify, block_kernel::packThenPatch<byte_compact::compactWords,
+                                                                        byte_blocks::countBits>>(
         in, end, out, state, digitBefore);
 }
 
@@ -27,8 +28,10 @@ PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) void blocksSse2(const unsigned ch
                                                                unsigned char*& out,
                                                                FilterState& state,
                                                                bool digitBefore) {
-    filterBlocksWith<byte_blocks::classifyVectors, byte_compact::compactRuns,
-                     byte_blocks::countBits>(in, end, out, state, digitBefore);
+    filterBlocksWith<
+        byte_blocks::classifyVectors,
+        block_kernel::packThenPatch<byte_compact::compactRuns, byte_blocks::countBits>>(
+        in, end, out, state, digitBefore);
 }
 #endif
 
@@ -38,8 +41,10 @@ PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void blocksSsse3(const unsigne
                                                                    unsigned char*& out,
                                                                    FilterState& state,
                                                                    bool digitBefore) {
-    filterBlocksWith<byte_blocks::classifyVectors, byte_compact::compactShuffle,
-                     byte_blocks::countBits>(in, end, out, state, digitBefore);
+    filterBlocksWith<
+        byte_blocks::classifyVectors,
+        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBits>>(
+        in, end, out, state, digitBefore);
 }
 #endif
 
@@ -49,8 +54,10 @@ PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void blocksAvx2(const unsigned ch
                                                                unsigned char*& out,
                                                                FilterState& state,
                                                                bool digitBefore) {
-    filterBlocksWith<byte_blocks::classifyWide, byte_compact::compactShuffle,
-                     byte_blocks::countBitsPopcnt>(in, end, out, state, digitBefore);
+    filterBlocksWith<
+        byte_blocks::classifyWide,
+        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>>(
+        in, end, out, state, digitBefore);
 }
 
 PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigned char*& in,
@@ -58,15 +65,17 @@ PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigne
                                                                    unsigned char*& out,
                                                                    FilterState& state,
                                                                    bool digitBefore) {
-    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactShuffle,
-                     byte_blocks::countBitsPopcnt>(in, end, out, state, digitBefore);
+    filterBlocksWith<
+        byte_blocks::classifyWidest,
+        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>>(
+        in, end, out, state, digitBefore);
 }
 
 PLAINWRIT_TARGET_COMPRESS __attribute__((flatten)) void blocksAvx512Compress(
     const unsigned char*& in, const unsigned char* end, unsigned char*& out, FilterState& state,
     bool digitBefore) {
-    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactCompress,
-                     byte_blocks::countBitsPopcnt>(in, end, out, state, digitBefore);
+    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactCompressPatched>(
+        in, end, out, state, digitBefore);
 }
 #endif
 

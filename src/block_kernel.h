@@ -216,10 +216,17 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state, bool digitBefore) {
     BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
                      digitBefore ? 1U : 0U};
-    while (end - in >= kBlockReach && !state.inScript && in < state.pauseAt) {
-        in = filterBlock<classify, pack>(in, end, out, carry, state);
+    // Copies in locals, which the packing's stores cannot reach: the state
+    // and the positions then stay in registers from block to block.
+    FilterState local = state;
+    const unsigned char* at = in;
+    unsigned char* to = out;
+    while (end - at >= kBlockReach && !local.inScript && at < local.pauseAt) {
+        at = filterBlock<classify, pack>(at, end, to, carry, local);
     }
-    if (carry.inTag) in = afterClose(in, end);
+    in = carry.inTag ? afterClose(at, end) : at;
+    out = to;
+    state = local;
 }
 
 #endif

@@ -118,12 +118,70 @@ inline std::uint64_t effectCandidates(const byte_blocks::BlockMasks& m, std::uin
     return starts & (named | closing | (m.letterP >> 1) | kNearEnd);
 }
 
+// The tags a block must look at one by one: those that may change the script
+// or table state or append a byte after a longer prefix ("<s" or "</s" then
+// a, c, d, i or r, as in "<script"; "<t" or "</t" then a, c or i, as in
+// "<table" and "</title"), and any "<" too near the block's end for its
+// masks to tell (kNearEnd). Only the short effect tags ("<tr", "<td", "<br",
+// "<hr", "<p") remain for the others, and the table state holds until the
+// first tag looked at: masks decide them all at once.
+constexpr std::uint64_t kNearEnd = std::uint64_t{7} << 61;
+
+inline std::uint64_t tagsToLookAt(const byte_blocks::BlockMasks& m, std::uint64_t starts) {
+    const std::uint64_t letterS = m.letterST & ~m.letterT;
+    const std::uint64_t letterACI = m.letterACDIR & ~(m.letterD | m.letterR);
+    const std::uint64_t named =
+        ((letterS >> 1) & (m.letterACDIR >> 2)) | ((m.letterT >> 1) & (letterACI >> 2));
+    const std::uint64_t closing = (m.slash >> 1) & (((letterS >> 2) & (m.letterACDIR >> 3)) |
+                                                    ((m.letterT >> 2) & (letterACI >> 3)));
+    return starts & (named | closing | kNearEnd);
+}
+
 // What one block hands on to the next.
 struct BlockCarry {
     bool inTag;               // a tag runs into the block
     std::uint64_t latch;      // 1 when a blank at the block's start would be dropped
     std::uint64_t digitLast;  // 1 when the input byte before the block is a digit
 };
+
+// What the tags of a block do to it.
+struct TagEffects {
+    std::uint64_t lineFeeds;  // "<" whose tag appends a line feed in their place
+    std::uint64_t tabs;       // and a tab
+    std::uint64_t taken;      // the bytes of the block that are the block's, not the caller's
+};
+
+// The tags that may have an effect, one by one, in order.
+inline TagEffects lookAtEachTag(const unsigned char* base, const unsigned char* end,
+                                const byte_blocks::BlockMasks& m, std::uint64_t starts,
+                                BlockCarry& carry, FilterState& state) {
+    TagEffects effects{0, 0, ~std::uint64_t{0}};
+    for (std::uint64_t tags = effectCandidates(m, starts); tags != 0; tags &= tags - 1) {
+        const std::size_t at = byte_blocks::lowest(tags);
+        const unsigned char effect = applyTagEffectsWithin(base + at, end, state);
+        const std::uint64_t tag = tags & (0 - tags);
+        effects.lineFeeds |= effect == '\n' ? tag : 0;
+        effects.tabs |= effect == '\t' ? tag : 0;
+        if (state.inScript) {
+            // The rest of the block is the caller's, from the end of this tag.
+            const std::uint64_t closes = m.close & byte_blocks::bitsFrom(at + 1);
+            if (closes != 0) {
+                effects.taken = ((closes & (0 - closes)) << 1) - 1;
+                carry.inTag = false;
+            }
+            break;
+        }
+    }
+    return effects;
+}
+
+// The same, out of line, for the block loop that decides most tags by
+// masks: few of its blocks need it, and it keeps its registers without it.
+__attribute__((noinline)) inline TagEffects lookAtRemainingTags(
+    const unsigned char* base, const unsigned char* end, const byte_blocks::BlockMasks& m,
+    std::uint64_t starts, BlockCarry& carry, FilterState& state) {
+    return lookAtEachTag(base, end, m, starts, carry, state);
+}
 
 // `classify` gives the masks and `compact` packs the kept bytes. Returns
 // where the input goes on: after the block, after the ">" of a long tag
@@ -153,7 +211,10 @@ inline unsigned char* packThenPatch(const unsigned char* block, std::uint64_t ke
     return end;
 }
 
-template <Classify classify, Pack pack>
+// `tagsByMasks` decides the short effect tags by masks; where the
+// classification costs more than the tag loop it saves (the 16-byte and the
+// word-wide ways), the tags are looked at one by one.
+template <Classify classify, Pack pack, bool tagsByMasks>
 inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
                                         unsigned char*& out, BlockCarry& carry,
                                         FilterState& state) {
@@ -171,21 +232,28 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     std::uint64_t lineFeeds = 0;  // "<" whose tag appends a line feed in their place
     std::uint64_t tabs = 0;       // and a tab
     std::uint64_t taken = ~std::uint64_t{0};
-    for (std::uint64_t tags = effectCandidates(m, spans.starts); tags != 0; tags &= tags - 1) {
-        const std::size_t at = byte_blocks::lowest(tags);
-        const unsigned char effect = applyTagEffectsWithin(base + at, end, state);
-        const std::uint64_t tag = tags & (0 - tags);
-        lineFeeds |= effect == '\n' ? tag : 0;
-        tabs |= effect == '\t' ? tag : 0;
-        if (state.inScript) {
-            // The rest of the block is the caller's, from the end of this tag.
-            const std::uint64_t closes = m.close & byte_blocks::bitsFrom(at + 1);
-            if (closes != 0) {
-                taken = ((closes & (0 - closes)) << 1) - 1;
-                carry.inTag = false;
-            }
-            break;
+    if (tagsByMasks) {
+        const std::uint64_t lookAt = tagsToLookAt(m, spans.starts);
+        // The tags before the first one looked at, by masks.
+        const std::uint64_t byMasks = spans.starts & ((lookAt & (0 - lookAt)) - 1);
+        const std::uint64_t outsideTable = state.inTable ? 0 : ~std::uint64_t{0};
+        const std::uint64_t t = m.letterT >> 1;
+        const std::uint64_t r = m.letterR >> 2;
+        const std::uint64_t brOrHr = (m.letterBH >> 1) & r;
+        lineFeeds = byMasks & ((t & r) | ((brOrHr | (m.letterP >> 1)) & outsideTable));
+        tabs = byMasks & t & (m.letterD >> 2);
+        if (lookAt != 0) {
+            const TagEffects effects =
+                lookAtRemainingTags(base, end, m, spans.starts & ~byMasks, carry, state);
+            lineFeeds |= effects.lineFeeds;
+            tabs |= effects.tabs;
+            taken = effects.taken;
         }
+    } else {
+        const TagEffects effects = lookAtEachTag(base, end, m, spans.starts, carry, state);
+        lineFeeds = effects.lineFeeds;
+        tabs = effects.tabs;
+        taken = effects.taken;
     }
     const std::uint64_t appended = lineFeeds | tabs;
 
@@ -211,7 +279,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
 // state.pauseAt, or the end is near. `digitBefore`
 // tells whether the input byte before `in` is a digit. Nothing but tag bytes
 // is written while atStart holds, so out[-1] is only read after a text byte.
-template <Classify classify, Pack pack>
+template <Classify classify, Pack pack, bool tagsByMasks>
 inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state, bool digitBefore) {
     BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
@@ -222,7 +290,7 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
     const unsigned char* at = in;
     unsigned char* to = out;
     while (end - at >= kBlockReach && !local.inScript && at < local.pauseAt) {
-        at = filterBlock<classify, pack>(at, end, to, carry, local);
+        at = filterBlock<classify, pack, tagsByMasks>(at, end, to, carry, local);
     }
     in = carry.inTag ? afterClose(at, end) : at;
     out = to;

@@ -55,6 +55,11 @@ struct BlockMasks {
     std::uint64_t letterBH;     // b or h, either case
     std::uint64_t letterP;      // p, either case
     std::uint64_t letterACDIR;  // a, c, d, i or r, either case
+    // For deciding the short effect tags ("<tr", "<td", "<br", "<hr", "<p")
+    // by masks alone.
+    std::uint64_t letterT;  // t, either case
+    std::uint64_t letterR;  // r, either case
+    std::uint64_t letterD;  // d, either case
 };
 
 #if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
@@ -83,6 +88,9 @@ inline BlockMasks classifyWords(const unsigned char* at) {
         m.letterACDIR |= bits8(equal(folded, 'a') | equal(folded, 'c') | equal(folded, 'd') |
                                    equal(folded, 'i') | equal(folded, 'r'),
                                i);
+        m.letterT |= bits8(equal(folded, 't'), i);
+        m.letterR |= bits8(equal(folded, 'r'), i);
+        m.letterD |= bits8(equal(folded, 'd'), i);
     }
     return m;
 }
@@ -120,6 +128,9 @@ PLAINWRIT_TARGET_SSE2 inline void classify16(const unsigned char* at, unsigned s
                                          _mm_or_si128(equal16(folded, 'd'), equal16(folded, 'i'))),
                             equal16(folded, 'r')),
                shift);
+    m.letterT |= bits16(equal16(folded, 't'), shift);
+    m.letterR |= bits16(equal16(folded, 'r'), shift);
+    m.letterD |= bits16(equal16(folded, 'd'), shift);
 }
 
 // Written out four times so that every shift is a constant.
@@ -183,6 +194,9 @@ PLAINWRIT_TARGET_AVX2 inline void classify32(const unsigned char* at, unsigned s
                                    _mm256_or_si256(equal32(folded, 'd'), equal32(folded, 'i'))),
                    equal32(folded, 'r')),
                shift);
+    m.letterT |= bits32(equal32(folded, 't'), shift);
+    m.letterR |= bits32(equal32(folded, 'r'), shift);
+    m.letterD |= bits32(equal32(folded, 'd'), shift);
 }
 
 PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
@@ -211,11 +225,14 @@ PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidest(const unsigned char* at
     m.digit =
         _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, _mm512_set1_epi8('0')), _mm512_set1_epi8(10));
     m.slash = equal64(v, '/');
-    m.letterST = equal64(folded, 's') | equal64(folded, 't');
+    m.letterT = equal64(folded, 't');
+    m.letterR = equal64(folded, 'r');
+    m.letterD = equal64(folded, 'd');
+    m.letterST = equal64(folded, 's') | m.letterT;
     m.letterBH = equal64(folded, 'b') | equal64(folded, 'h');
     m.letterP = equal64(folded, 'p');
-    m.letterACDIR = equal64(folded, 'a') | equal64(folded, 'c') | equal64(folded, 'd') |
-                    equal64(folded, 'i') | equal64(folded, 'r');
+    m.letterACDIR =
+        equal64(folded, 'a') | equal64(folded, 'c') | m.letterD | equal64(folded, 'i') | m.letterR;
     return m;
 }
 

@@ -17,8 +17,9 @@ using tag_rules::FilterState;
 
 void blocksPortable(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                     FilterState& state, bool digitBefore) {
-    filterBlocksWith<byte_blocks::classify, block_kernel::packThenPatch<byte_compact::compactWords,
-                                                                        byte_blocks::countBits>>(
+    filterBlocksWith<
+        byte_blocks::classify,
+        block_kernel::packThenPatch<byte_compact::compactWords, byte_blocks::countBits>, false>(
         in, end, out, state, digitBefore);
 }
 
@@ -28,10 +29,9 @@ PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) void blocksSse2(const unsigned ch
                                                                unsigned char*& out,
                                                                FilterState& state,
                                                                bool digitBefore) {
-    filterBlocksWith<
-        byte_blocks::classifyVectors,
-        block_kernel::packThenPatch<byte_compact::compactRuns, byte_blocks::countBits>>(
-        in, end, out, state, digitBefore);
+    filterBlocksWith<byte_blocks::classifyVectors,
+                     block_kernel::packThenPatch<byte_compact::compactRuns, byte_blocks::countBits>,
+                     false>(in, end, out, state, digitBefore);
 }
 #endif
 
@@ -43,7 +43,7 @@ PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void blocksSsse3(const unsigne
                                                                    bool digitBefore) {
     filterBlocksWith<
         byte_blocks::classifyVectors,
-        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBits>>(
+        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBits>, false>(
         in, end, out, state, digitBefore);
 }
 #endif
@@ -56,8 +56,8 @@ PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void blocksAvx2(const unsigned ch
                                                                bool digitBefore) {
     filterBlocksWith<
         byte_blocks::classifyWide,
-        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>>(
-        in, end, out, state, digitBefore);
+        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>,
+        true>(in, end, out, state, digitBefore);
 }
 
 PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigned char*& in,
@@ -67,14 +67,14 @@ PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigne
                                                                    bool digitBefore) {
     filterBlocksWith<
         byte_blocks::classifyWidest,
-        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>>(
-        in, end, out, state, digitBefore);
+        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>,
+        true>(in, end, out, state, digitBefore);
 }
 
 PLAINWRIT_TARGET_COMPRESS __attribute__((flatten)) void blocksAvx512Compress(
     const unsigned char*& in, const unsigned char* end, unsigned char*& out, FilterState& state,
     bool digitBefore) {
-    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactCompressPatched>(
+    filterBlocksWith<byte_blocks::classifyWidest, byte_compact::compactCompressPatched, true>(
         in, end, out, state, digitBefore);
 }
 #endif

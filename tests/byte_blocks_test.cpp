@@ -31,6 +31,9 @@ byte_blocks::BlockMasks plainMasks(const unsigned char* at) {
         if (lower == 'b' || lower == 'h') m.letterBH |= bit;
         if (lower == 'p') m.letterP |= bit;
         if (std::strchr("acdir", lower) != nullptr && lower != 0) m.letterACDIR |= bit;
+        if (lower == 't') m.letterT |= bit;
+        if (lower == 'r') m.letterR |= bit;
+        if (lower == 'd') m.letterD |= bit;
     }
     return m;
 }
@@ -46,6 +49,9 @@ void expectSame(const byte_blocks::BlockMasks& a, const byte_blocks::BlockMasks&
     EXPECT_EQ(a.letterBH, b.letterBH);
     EXPECT_EQ(a.letterP, b.letterP);
     EXPECT_EQ(a.letterACDIR, b.letterACDIR);
+    EXPECT_EQ(a.letterT, b.letterT);
+    EXPECT_EQ(a.letterR, b.letterR);
+    EXPECT_EQ(a.letterD, b.letterD);
 }
 
 TEST(ByteBlocks, FlagExactlyTheRightBytes) {

@@ -346,7 +346,11 @@ const char* const kEdgeSnippets[] = {
     // References whose names a tag, a control byte or a blank between digits
     // cut, a blank decoded before a tag and then a blank, a reference that
     // decodes to another's "&".
-    "&nbsp;<b> x", "&#16 0;", "&am<i>p;", "&a\x01mp;", "&amp;amp;", "R& D &lt", "&nbsp; &#160;"};
+    "&nbsp;<b> x", "&#16 0;", "&am<i>p;", "&a\x01mp;", "&amp;amp;", "R& D &lt", "&nbsp; &#160;",
+    // Short effect tags in either case, in and out of a table, beside tags
+    // that only look like them, and the tags that change a state.
+    "<TABLE><Br><Td><tR><hR><P></TABLE><bR>", "</td></tr><th><tbody><time>", "<pre><param><b>",
+    "<title>t</TITLE><tab>"};
 
 TEST_P(EveryPath, SnippetsAtEveryBlockOffset) {
     const std::string fillers[] = {"word ", "12 34 ", "<b>bold</b> ", "\x01"};

@@ -121,12 +121,10 @@ inline std::uint64_t effectCandidates(const byte_blocks::BlockMasks& m, std::uin
 // The tags a block must look at one by one: those that may change the script
 // or table state or append a byte after a longer prefix ("<s" or "</s" then
 // a, c, d, i or r, as in "<script"; "<t" or "</t" then a, c or i, as in
-// "<table" and "</title"), and any "<" too near the block's end for its
-// masks to tell (kNearEnd). Only the short effect tags ("<tr", "<td", "<br",
+// "<table" and "</title"). Only the short effect tags ("<tr", "<td", "<br",
 // "<hr", "<p") remain for the others, and the table state holds until the
-// first tag looked at: masks decide them all at once.
-constexpr std::uint64_t kNearEnd = std::uint64_t{7} << 61;
-
+// first tag looked at: masks decide them all at once. `starts` holds no "<"
+// too near the block's end for its masks to tell (see kLateStarts).
 inline std::uint64_t tagsToLookAt(const byte_blocks::BlockMasks& m, std::uint64_t starts) {
     const std::uint64_t letterS = m.letterST & ~m.letterT;
     const std::uint64_t letterACI = m.letterACDIR & ~(m.letterD | m.letterR);
@@ -134,8 +132,13 @@ inline std::uint64_t tagsToLookAt(const byte_blocks::BlockMasks& m, std::uint64_
         ((letterS >> 1) & (m.letterACDIR >> 2)) | ((m.letterT >> 1) & (letterACI >> 2));
     const std::uint64_t closing = (m.slash >> 1) & (((letterS >> 2) & (m.letterACDIR >> 3)) |
                                                     ((m.letterT >> 2) & (letterACI >> 3)));
-    return starts & (named | closing | kNearEnd);
+    return starts & (named | closing);
 }
+
+// The last three bytes of a block, where the masks do not reach a tag's
+// name: a tag that starts there is left to the next block, which then
+// starts at its "<".
+constexpr std::uint64_t kLateStarts = std::uint64_t{7} << 61;
 
 // What one block hands on to the next.
 struct BlockCarry {
@@ -233,9 +236,15 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     std::uint64_t tabs = 0;       // and a tab
     std::uint64_t taken = ~std::uint64_t{0};
     if (tagsByMasks) {
-        const std::uint64_t lookAt = tagsToLookAt(m, spans.starts);
+        // The block up to a tag in its last bytes (all of it when there is
+        // none); the tag then runs into no block.
+        const std::uint64_t late = spans.starts & kLateStarts;
+        taken = (late & (0 - late)) - 1;
+        carry.inTag = carry.inTag && late == 0;
+        const std::uint64_t starts = spans.starts & taken;
+        const std::uint64_t lookAt = tagsToLookAt(m, starts);
         // The tags before the first one looked at, by masks.
-        const std::uint64_t byMasks = spans.starts & ((lookAt & (0 - lookAt)) - 1);
+        const std::uint64_t byMasks = starts & ((lookAt & (0 - lookAt)) - 1);
         const std::uint64_t outsideTable = state.inTable ? 0 : ~std::uint64_t{0};
         const std::uint64_t t = m.letterT >> 1;
         const std::uint64_t r = m.letterR >> 2;
@@ -244,10 +253,10 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
         tabs = byMasks & t & (m.letterD >> 2);
         if (lookAt != 0) {
             const TagEffects effects =
-                lookAtRemainingTags(base, end, m, spans.starts & ~byMasks, carry, state);
+                lookAtRemainingTags(base, end, m, starts & ~byMasks, carry, state);
             lineFeeds |= effects.lineFeeds;
             tabs |= effects.tabs;
-            taken = effects.taken;
+            taken &= effects.taken;
         }
     } else {
         const TagEffects effects = lookAtEachTag(base, end, m, spans.starts, carry, state);
@@ -271,6 +280,8 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     // The kept "<" of tags that append a byte become that byte.
     out = pack(base, keep, lineFeeds, tabs, out);
     carry.latch = latched >> 63;
+    // After a block cut short the next one starts at a "<", where this is not
+    // asked.
     carry.digitLast = m.digit >> 63;
     return taken == ~std::uint64_t{0} ? base + kBlock : base + byte_blocks::lowest(~taken);
 }

@@ -235,7 +235,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     std::uint64_t lineFeeds = 0;  // "<" whose tag appends a line feed in their place
     std::uint64_t tabs = 0;       // and a tab
     std::uint64_t taken = ~std::uint64_t{0};
-    if (tagsByMasks) {
+    if (tagsByMasks && spans.starts != 0) {
         // The block up to a tag in its last bytes (all of it when there is
         // none); the tag then runs into no block.
         const std::uint64_t late = spans.starts & kLateStarts;
@@ -258,7 +258,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
             tabs |= effects.tabs;
             taken &= effects.taken;
         }
-    } else {
+    } else if (!tagsByMasks) {
         const TagEffects effects = lookAtEachTag(base, end, m, spans.starts, carry, state);
         lineFeeds = effects.lineFeeds;
         tabs = effects.tabs;

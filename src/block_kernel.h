@@ -3,10 +3,12 @@
 //     blank, digit, and the letters that tags with an effect begin with);
 //   - tags are found by a running parity of "<" and ">" where the two take
 //     turns, tag by tag where they do not;
-//   - only the tags whose first bytes fit an effect prefix are looked at;
+//   - the short effect tags are decided by masks where the classification
+//     is cheap; otherwise, and for the tags that change a state, only the
+//     tags whose first bytes fit an effect prefix are looked at;
 //   - the blank rules become mask arithmetic, and the kept bytes are packed
-//     into the output in one step; a tag's line feed or tab then replaces
-//     its "<" there.
+//     into the output in one step, a tag's line feed or tab in place of its
+//     "<".
 // Written once, as templates over the classification and the packing;
 // filter_paths.cpp builds one instance per instruction set.
 #ifndef PLAINWRIT_BLOCK_KERNEL_H
@@ -135,6 +137,54 @@ inline std::uint64_t tagsToLookAt(const byte_blocks::BlockMasks& m, std::uint64_
     return starts & (named | closing);
 }
 
+// The masks above and in filterBlock restate the rows of the tag table: the
+// short rows, what they append and where, and that every longer prefix is
+// one tagsToLookAt hands on. This keeps the two in step.
+constexpr bool isOneOf(char c, const char* set) {
+    for (; *set != '\0'; ++set) {
+        if (*set == c) return true;
+    }
+    return false;
+}
+
+constexpr bool isLookedAt(const char* prefix) {
+    const char* name = prefix[1] == '/' ? prefix + 2 : prefix + 1;
+    return (name[0] == 's' && isOneOf(name[1], "acdir")) ||
+           (name[0] == 't' && isOneOf(name[1], "aci"));
+}
+
+constexpr bool masksMatchTheTagTable() {
+    using tag_rules::TagEffect;
+    struct ShortRow {
+        const char* text;
+        TagEffect effect;
+        bool outsideTableOnly;
+    };
+    constexpr ShortRow kByMasks[] = {{"<tr", TagEffect::kLineFeed, false},
+                                     {"<td", TagEffect::kTab, false},
+                                     {"<br", TagEffect::kLineFeed, true},
+                                     {"<hr", TagEffect::kLineFeed, true},
+                                     {"<p", TagEffect::kLineFeed, true}};
+    std::size_t shortRows = 0;
+    for (const tag_rules::TagPrefix& row : tag_rules::kTagEffects) {
+        if (row.length > 3) {
+            if (!isLookedAt(row.text)) return false;
+            continue;
+        }
+        ++shortRows;
+        bool found = false;
+        for (const ShortRow& mask : kByMasks) {
+            found = found || (row.word == tag_rules::packWord(mask.text, row.length) &&
+                              mask.text[row.length] == '\0' && row.effect == mask.effect &&
+                              row.outsideTableOnly == mask.outsideTableOnly);
+        }
+        if (!found) return false;
+    }
+    return shortRows == sizeof(kByMasks) / sizeof(kByMasks[0]) &&
+           isLookedAt(tag_rules::kTableStart.text) && isLookedAt(tag_rules::kTableEnd.text);
+}
+static_assert(masksMatchTheTagTable(), "the short-tag masks no longer match the tag table");
+
 // The last three bytes of a block, where the masks do not reach a tag's
 // name: a tag that starts there is left to the next block, which then
 // starts at its "<".
@@ -186,7 +236,7 @@ __attribute__((noinline)) inline TagEffects lookAtRemainingTags(
     return lookAtEachTag(base, end, m, starts, carry, state);
 }
 
-// `classify` gives the masks and `compact` packs the kept bytes. Returns
+// `classify` gives the masks and `pack` packs the kept bytes. Returns
 // where the input goes on: after the block, after the ">" of a long tag
 // that covers it, or after a script start tag with state.inScript set, for
 // the caller to take over.
@@ -235,7 +285,12 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     std::uint64_t lineFeeds = 0;  // "<" whose tag appends a line feed in their place
     std::uint64_t tabs = 0;       // and a tab
     std::uint64_t taken = ~std::uint64_t{0};
-    if (tagsByMasks && spans.starts != 0) {
+    if constexpr (!tagsByMasks) {
+        const TagEffects effects = lookAtEachTag(base, end, m, spans.starts, carry, state);
+        lineFeeds = effects.lineFeeds;
+        tabs = effects.tabs;
+        taken = effects.taken;
+    } else if (spans.starts != 0) {
         // The block up to a tag in its last bytes (all of it when there is
         // none); the tag then runs into no block.
         const std::uint64_t late = spans.starts & kLateStarts;
@@ -258,11 +313,6 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
             tabs |= effects.tabs;
             taken &= effects.taken;
         }
-    } else if (!tagsByMasks) {
-        const TagEffects effects = lookAtEachTag(base, end, m, spans.starts, carry, state);
-        lineFeeds = effects.lineFeeds;
-        tabs = effects.tabs;
-        taken = effects.taken;
     }
     const std::uint64_t appended = lineFeeds | tabs;
 

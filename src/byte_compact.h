@@ -9,8 +9,9 @@
 //   compactShuffle - SSSE3 byte shuffles picked from a table, one per eight
 //                    bytes; only for a caller compiled for SSSE3 and run on
 //                    a processor that has it (haveShuffle()).
-//   compactCompress - AVX-512 VBMI2: the whole block in one compress
-//                    instruction (haveCompress()).
+//   compactCompressPatched - AVX-512 VBMI2: the whole block in one compress
+//                    instruction (haveCompress()), with a tag's line feed or
+//                    tab put in first.
 // All give the same bytes.
 #ifndef PLAINWRIT_BYTE_COMPACT_H
 #define PLAINWRIT_BYTE_COMPACT_H
@@ -141,19 +142,10 @@ inline bool haveShuffle() { return __builtin_cpu_supports("ssse3") != 0; }
 #define PLAINWRIT_TARGET_COMPRESS \
     __attribute__((target("avx512f,avx512bw,avx512vbmi2,avx2,bmi,bmi2,popcnt")))
 
-// The compress into a register, then one store: the form of the instruction
-// that stores to memory is much slower on some processors.
-PLAINWRIT_TARGET_COMPRESS inline unsigned char* compactCompress(const unsigned char* block,
-                                                                std::uint64_t keep,
-                                                                unsigned char* out) {
-    const __m512i kept = _mm512_maskz_compress_epi8(keep, _mm512_loadu_si512(block));
-    _mm512_storeu_si512(out, kept);
-    return out + __builtin_popcountll(keep);
-}
-
-// The same with a line feed in place of each byte of `lineFeeds` and a tab in
-// place of each of `tabs`, put in before the packing: no loop and no branch
-// per tag.
+// With a line feed in place of each byte of `lineFeeds` and a tab in place
+// of each of `tabs`, put in before the packing: no loop and no branch per
+// tag. The compress goes into a register, then one store: the form of the
+// instruction that stores to memory is much slower on some processors.
 PLAINWRIT_TARGET_COMPRESS inline unsigned char* compactCompressPatched(const unsigned char* block,
                                                                        std::uint64_t keep,
                                                                        std::uint64_t lineFeeds,
@@ -166,7 +158,7 @@ PLAINWRIT_TARGET_COMPRESS inline unsigned char* compactCompressPatched(const uns
     return out + __builtin_popcountll(keep);
 }
 
-// Whether the processor running this, and its system, can use compactCompress
+// Whether the processor running this, and its system, can use compactCompressPatched
 // beside classifyWidest.
 inline bool haveCompress() {
     // GCOVR_EXCL_BR_START: a processor without it is needed for the other outcome

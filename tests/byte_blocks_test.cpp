@@ -118,6 +118,13 @@ TEST(ByteBlocks, PackExactlyTheKeptBytes) {
 #if defined(PLAINWRIT_SHUFFLE_COMPACTION)
         if (byte_compact::haveShuffle()) check(byte_compact::compactShuffle);
 #endif
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+        if (byte_compact::haveCompress()) {
+            check([](const unsigned char* in, std::uint64_t kept, unsigned char* out) {
+                return byte_compact::compactCompressPatched(in, kept, 0, 0, out);
+            });
+        }
+#endif
     }
 }
 

@@ -163,46 +163,95 @@ inline BlockMasks classify(const unsigned char* at) { return classifyWords(at); 
 // that has it.
 #if defined(PLAINWRIT_BLOCKS_AVX2)
 
+// The bytes the AVX2 and AVX-512 classifications compare with, each
+// repeated over a row of 64, read from memory: a compare then takes its
+// constant straight from the row. Given the constants themselves, the
+// compiler rebuilds each by a broadcast in every block, since the block
+// loop's rare calls leave it no vector register to keep them in.
+constexpr unsigned char kRowBytes[] = {0x1F, 0x20, '<', '>', '/', '0', 9,   10,  'a',
+                                       'b',  'c',  'd', 'h', 'i', 'p', 'r', 's', 't'};
+constexpr std::size_t kRowCount = sizeof(kRowBytes);
+
+struct alignas(64) CompareRows {
+    unsigned char row[kRowCount][kBlock];
+};
+
+constexpr CompareRows makeCompareRows() {
+    CompareRows rows{};
+    for (std::size_t i = 0; i < kRowCount; ++i) {
+        for (unsigned char& b : rows.row[i]) b = kRowBytes[i];
+    }
+    return rows;
+}
+
+inline constexpr CompareRows kCompareRows = makeCompareRows();
+
+constexpr std::size_t rowOf(unsigned char c) {
+    std::size_t i = 0;
+    while (i < kRowCount && kRowBytes[i] != c) ++i;
+    return i;
+}
+
+// The rows through a pointer the compiler cannot see into, so that it
+// loads them instead of rebuilding them.
+inline const CompareRows* compareRows() {
+    const CompareRows* rows = &kCompareRows;
+    __asm__("" : "+r"(rows));
+    return rows;
+}
+
+template <unsigned char c>
+PLAINWRIT_TARGET_AVX2 inline __m256i row32(const CompareRows* rows) {
+    static_assert(rowOf(c) < kRowCount, "no row holds this byte");
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows->row[rowOf(c)]));
+}
+
 PLAINWRIT_TARGET_AVX2 inline std::uint64_t bits32(__m256i flags, unsigned shift) {
     return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(flags)))
            << shift;
 }
 
-PLAINWRIT_TARGET_AVX2 inline __m256i equal32(__m256i bytes, char c) {
-    return _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c));
+template <unsigned char c>
+PLAINWRIT_TARGET_AVX2 inline __m256i equal32(__m256i bytes, const CompareRows* rows) {
+    return _mm256_cmpeq_epi8(bytes, row32<c>(rows));
 }
 
 PLAINWRIT_TARGET_AVX2 inline void classify32(const unsigned char* at, unsigned shift,
-                                             BlockMasks& m) {
-    const __m256i lastControl = _mm256_set1_epi8(0x1F);
+                                             const CompareRows* rows, BlockMasks& m) {
+    const __m256i lastControl = row32<0x1F>(rows);
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-    const __m256i fromZero = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
+    const __m256i fromZero = _mm256_sub_epi8(v, row32<'0'>(rows));
     m.control |= bits32(_mm256_cmpeq_epi8(_mm256_max_epu8(v, lastControl), lastControl), shift);
-    m.open |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('<')), shift);
-    m.close |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('>')), shift);
-    m.blank |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')), shift);
+    m.open |= bits32(equal32<'<'>(v, rows), shift);
+    m.close |= bits32(equal32<'>'>(v, rows), shift);
+    m.blank |= bits32(equal32<' '>(v, rows), shift);
     m.digit |=
-        bits32(_mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, _mm256_set1_epi8(9)), fromZero), shift);
-    const __m256i folded = _mm256_or_si256(v, _mm256_set1_epi8(0x20));
-    m.slash |= bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')), shift);
-    m.letterST |= bits32(_mm256_or_si256(equal32(folded, 's'), equal32(folded, 't')), shift);
-    m.letterBH |= bits32(_mm256_or_si256(equal32(folded, 'b'), equal32(folded, 'h')), shift);
-    m.letterP |= bits32(equal32(folded, 'p'), shift);
-    m.letterACDIR |=
-        bits32(_mm256_or_si256(
-                   _mm256_or_si256(_mm256_or_si256(equal32(folded, 'a'), equal32(folded, 'c')),
-                                   _mm256_or_si256(equal32(folded, 'd'), equal32(folded, 'i'))),
-                   equal32(folded, 'r')),
-               shift);
-    m.letterT |= bits32(equal32(folded, 't'), shift);
-    m.letterR |= bits32(equal32(folded, 'r'), shift);
-    m.letterD |= bits32(equal32(folded, 'd'), shift);
+        bits32(_mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, row32<9>(rows)), fromZero), shift);
+    const __m256i folded = _mm256_or_si256(v, row32<0x20>(rows));
+    m.slash |= bits32(equal32<'/'>(v, rows), shift);
+    const __m256i t = equal32<'t'>(folded, rows);
+    const __m256i r = equal32<'r'>(folded, rows);
+    const __m256i d = equal32<'d'>(folded, rows);
+    m.letterST |= bits32(_mm256_or_si256(equal32<'s'>(folded, rows), t), shift);
+    m.letterBH |=
+        bits32(_mm256_or_si256(equal32<'b'>(folded, rows), equal32<'h'>(folded, rows)), shift);
+    m.letterP |= bits32(equal32<'p'>(folded, rows), shift);
+    m.letterACDIR |= bits32(
+        _mm256_or_si256(
+            _mm256_or_si256(_mm256_or_si256(equal32<'a'>(folded, rows), equal32<'c'>(folded, rows)),
+                            _mm256_or_si256(d, equal32<'i'>(folded, rows))),
+            r),
+        shift);
+    m.letterT |= bits32(t, shift);
+    m.letterR |= bits32(r, shift);
+    m.letterD |= bits32(d, shift);
 }
 
 PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
+    const CompareRows* rows = compareRows();
     BlockMasks m{};
-    classify32(at, 0, m);
-    classify32(at + 32, 32, m);
+    classify32(at, 0, rows, m);
+    classify32(at + 32, 32, rows, m);
     return m;
 }
 
@@ -210,29 +259,36 @@ PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
 // its 64-bit mask directly.
 #define PLAINWRIT_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx2,bmi,bmi2,popcnt")))
 
-PLAINWRIT_TARGET_AVX512 inline std::uint64_t equal64(__m512i bytes, char c) {
-    return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(c));
+template <unsigned char c>
+PLAINWRIT_TARGET_AVX512 inline __m512i row64(const CompareRows* rows) {
+    static_assert(rowOf(c) < kRowCount, "no row holds this byte");
+    return _mm512_loadu_si512(rows->row[rowOf(c)]);
+}
+
+template <unsigned char c>
+PLAINWRIT_TARGET_AVX512 inline std::uint64_t equal64(__m512i bytes, const CompareRows* rows) {
+    return _mm512_cmpeq_epi8_mask(bytes, row64<c>(rows));
 }
 
 PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidest(const unsigned char* at) {
+    const CompareRows* rows = compareRows();
     const __m512i v = _mm512_loadu_si512(at);
-    const __m512i folded = _mm512_or_si512(v, _mm512_set1_epi8(0x20));
+    const __m512i folded = _mm512_or_si512(v, row64<0x20>(rows));
     BlockMasks m{};
-    m.control = _mm512_cmplt_epu8_mask(v, _mm512_set1_epi8(0x20));
-    m.open = equal64(v, '<');
-    m.close = equal64(v, '>');
-    m.blank = equal64(v, ' ');
-    m.digit =
-        _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, _mm512_set1_epi8('0')), _mm512_set1_epi8(10));
-    m.slash = equal64(v, '/');
-    m.letterT = equal64(folded, 't');
-    m.letterR = equal64(folded, 'r');
-    m.letterD = equal64(folded, 'd');
-    m.letterST = equal64(folded, 's') | m.letterT;
-    m.letterBH = equal64(folded, 'b') | equal64(folded, 'h');
-    m.letterP = equal64(folded, 'p');
-    m.letterACDIR =
-        equal64(folded, 'a') | equal64(folded, 'c') | m.letterD | equal64(folded, 'i') | m.letterR;
+    m.control = _mm512_cmplt_epu8_mask(v, row64<0x20>(rows));
+    m.open = equal64<'<'>(v, rows);
+    m.close = equal64<'>'>(v, rows);
+    m.blank = equal64<' '>(v, rows);
+    m.digit = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, row64<'0'>(rows)), row64<10>(rows));
+    m.slash = equal64<'/'>(v, rows);
+    m.letterT = equal64<'t'>(folded, rows);
+    m.letterR = equal64<'r'>(folded, rows);
+    m.letterD = equal64<'d'>(folded, rows);
+    m.letterST = equal64<'s'>(folded, rows) | m.letterT;
+    m.letterBH = equal64<'b'>(folded, rows) | equal64<'h'>(folded, rows);
+    m.letterP = equal64<'p'>(folded, rows);
+    m.letterACDIR = equal64<'a'>(folded, rows) | equal64<'c'>(folded, rows) | m.letterD |
+                    equal64<'i'>(folded, rows) | m.letterR;
     return m;
 }
 

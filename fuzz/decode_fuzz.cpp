@@ -1,6 +1,6 @@
 // Fuzz target: the entity decoder alone on any bytes, in both forms and in
-// steps, each on an allocation of exactly the text plus its terminator,
-// against the plain model.
+// steps with each of its moves, each on an allocation of exactly the text
+// plus its terminator, against the plain model.
 #include <memory>
 
 #include "entities.h"
@@ -36,20 +36,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // stride at a time (the stride taken from the input), and what is not
     // written yet is ";", which completes a name if the decoder looks at it.
     const std::size_t stride = 1 + (text.empty() ? 0 : static_cast<unsigned char>(text[0]) % 23);
-    std::unique_ptr<char[]> stepped(new char[text.size() + 1]);
-    std::memset(stepped.get(), ';', text.size() + 1);
-    DecodeCursor cursor;
-    std::size_t ready = 0;
-    for (std::size_t next = stride; next < text.size(); next += stride) {
-        std::memcpy(stepped.get() + ready, text.data() + ready, next - ready);
-        ready = next;
-        decodeEntitiesReady(stepped.get(), ready, cursor);
-        require(cursor.write <= cursor.read && cursor.read <= ready, "the cursor ran ahead");
+    for (const DecodeMoves moves :
+         {DecodeMoves::kLibrary, DecodeMoves::kAvx2, DecodeMoves::kAvx512}) {
+        if (!decodeMovesAvailable(moves)) continue;
+        std::unique_ptr<char[]> stepped(new char[text.size() + 1]);
+        std::memset(stepped.get(), ';', text.size() + 1);
+        DecodeCursor cursor;
+        std::size_t ready = 0;
+        for (std::size_t next = stride; next < text.size(); next += stride) {
+            std::memcpy(stepped.get() + ready, text.data() + ready, next - ready);
+            ready = next;
+            decodeEntitiesReady(stepped.get(), ready, cursor, moves);
+            require(cursor.write <= cursor.read && cursor.read <= ready, "the cursor ran ahead");
+        }
+        std::memcpy(stepped.get() + ready, text.data() + ready, text.size() - ready);
+        stepped[text.size()] = '\0';
+        const std::size_t steppedLength =
+            decodeEntitiesFinish(stepped.get(), text.size(), cursor, moves);
+        require(std::string(stepped.get(), steppedLength) == expected, "decoding in steps differs");
+        require(stepped[steppedLength] == '\0', "not terminated after the steps");
     }
-    std::memcpy(stepped.get() + ready, text.data() + ready, text.size() - ready);
-    stepped[text.size()] = '\0';
-    const std::size_t steppedLength = decodeEntitiesFinish(stepped.get(), text.size(), cursor);
-    require(std::string(stepped.get(), steppedLength) == expected, "decoding in steps differs");
-    require(stepped[steppedLength] == '\0', "not terminated after the steps");
     return 0;
 }

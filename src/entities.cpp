@@ -5,9 +5,11 @@
 #include "entities.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
+#include "byte_blocks.h"
 #include "byte_words.h"
 
 extern constexpr EntityEntry kEntityTable[kEntityCount] = {
@@ -129,12 +131,84 @@ inline std::size_t matchReference(const unsigned char* at, const unsigned char* 
     return 0;
 }
 
+// Moves the plain text at `read` down to `write`, up to the first "&"
+// before `stop` or to `stop`.
+inline void moveByLibrary(const unsigned char*& read, unsigned char*& write,
+                          const unsigned char* stop) {
+    const auto* next = static_cast<const unsigned char*>(
+        std::memchr(read, '&', static_cast<std::size_t>(stop - read)));
+    const std::size_t plain = static_cast<std::size_t>((next ? next : stop) - read);
+    if (write != read) std::memmove(write, read, plain);
+    write += plain;
+    read += plain;
+}
+
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+
+// The same a register at a time, inline, where the library's search and
+// move cost a call each and a branch on the size. Before the first
+// reference nothing moves, so registers are only searched. Once the text
+// has moved down by a register or more, a whole register stored at `write`
+// ends before `read`: it never covers a byte still to be read, and what it
+// writes past the "&" is written again later. Closer moves, and the last
+// register's worth before `stop`, go to the library.
+template <std::ptrdiff_t kWidth, std::uint64_t (*find)(const unsigned char* from),
+          std::uint64_t (*copy)(const unsigned char* from, unsigned char* to)>
+inline void moveByRegisters(const unsigned char*& read, unsigned char*& write,
+                            const unsigned char* stop) {
+    const std::ptrdiff_t distance = read - write;
+    if (distance == 0 || distance >= kWidth) {
+        while (stop - read >= kWidth) {
+            const std::uint64_t found = distance == 0 ? find(read) : copy(read, write);
+            if (found != 0) {
+                const auto n = static_cast<std::ptrdiff_t>(byte_blocks::lowest(found));
+                read += n;
+                write += n;
+                return;
+            }
+            read += kWidth;
+            write += kWidth;
+        }
+    }
+    moveByLibrary(read, write, stop);
+}
+
+// Where a register's worth of text at `from` holds "&"; copy32 and copy64
+// also copy it to `to`.
+PLAINWRIT_TARGET_AVX2 inline std::uint64_t find32(const unsigned char* from) {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
+    return static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
+}
+
+PLAINWRIT_TARGET_AVX2 inline std::uint64_t copy32(const unsigned char* from, unsigned char* to) {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), bytes);
+    return static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
+}
+
+PLAINWRIT_TARGET_AVX512 inline std::uint64_t find64(const unsigned char* from) {
+    return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(from), _mm512_set1_epi8('&'));
+}
+
+PLAINWRIT_TARGET_AVX512 inline std::uint64_t copy64(const unsigned char* from, unsigned char* to) {
+    const __m512i bytes = _mm512_loadu_si512(from);
+    _mm512_storeu_si512(to, bytes);
+    return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('&'));
+}
+
+#endif
+
+using Move = void (*)(const unsigned char*&, unsigned char*&, const unsigned char*);
+
 // Decodes from the cursor on: the references that start before `stop`, and
 // the plain bytes before it. A reference may read up to `end`: the
 // terminator, or where the text written so far ends (then `stop` is at least
 // a longest reference before it).
-void decodeUpTo(unsigned char* text, const unsigned char* stop, const unsigned char* end,
-                DecodeCursor& cursor) {
+template <Move move>
+inline void decodeUpTo(unsigned char* text, const unsigned char* stop, const unsigned char* end,
+                       DecodeCursor& cursor) {
     // Separate read and write positions: the text before the first
     // substitution stays where it is, everything after moves left once.
     const unsigned char* read = text + cursor.read;
@@ -152,30 +226,91 @@ void decodeUpTo(unsigned char* text, const unsigned char* stop, const unsigned c
             }
             continue;
         }
-        const auto* next = static_cast<const unsigned char*>(
-            std::memchr(read, '&', static_cast<std::size_t>(stop - read)));
-        const std::size_t plain = static_cast<std::size_t>((next ? next : stop) - read);
-        if (write != read) std::memmove(write, read, plain);
-        write += plain;
-        read += plain;
+        move(read, write, stop);
     }
     cursor.read = static_cast<std::size_t>(read - text);
     cursor.write = static_cast<std::size_t>(write - text);
 }
 
+using DecodeUpTo = void (*)(unsigned char*, const unsigned char*, const unsigned char*,
+                            DecodeCursor&);
+
+void decodeByLibrary(unsigned char* text, const unsigned char* stop, const unsigned char* end,
+                     DecodeCursor& cursor) {
+    decodeUpTo<moveByLibrary>(text, stop, end, cursor);
+}
+
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void decodeByAvx2(unsigned char* text,
+                                                                 const unsigned char* stop,
+                                                                 const unsigned char* end,
+                                                                 DecodeCursor& cursor) {
+    decodeUpTo<moveByRegisters<32, find32, copy32>>(text, stop, end, cursor);
+}
+
+PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void decodeByAvx512(unsigned char* text,
+                                                                     const unsigned char* stop,
+                                                                     const unsigned char* end,
+                                                                     DecodeCursor& cursor) {
+    decodeUpTo<moveByRegisters<64, find64, copy64>>(text, stop, end, cursor);
+}
+#endif
+
+// The decoder for `moves`, or none where this build or processor lacks it.
+// GCOVR_EXCL_BR_START: the other outcomes need a processor without these instructions
+DecodeUpTo decoderFor(DecodeMoves moves) {
+    switch (moves) {
+        case DecodeMoves::kLibrary: return decodeByLibrary;
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+        case DecodeMoves::kAvx2: return byte_blocks::haveWide() ? decodeByAvx2 : nullptr;
+        case DecodeMoves::kAvx512: return byte_blocks::haveWidest() ? decodeByAvx512 : nullptr;
+#endif
+        default: return nullptr;  // GCOVR_EXCL_LINE: for builds without the vector forms
+    }
+}
+
+std::atomic<int> chosenMoves{-1};
+
+DecodeMoves findFastestMoves() {
+    if (decoderFor(DecodeMoves::kAvx512) != nullptr) return DecodeMoves::kAvx512;
+    if (decoderFor(DecodeMoves::kAvx2) != nullptr) return DecodeMoves::kAvx2;
+    return DecodeMoves::kLibrary;
+}
+// GCOVR_EXCL_BR_STOP
+
 }  // namespace
 
-void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor) {
+bool decodeMovesAvailable(DecodeMoves moves) { return decoderFor(moves) != nullptr; }
+
+DecodeMoves fastestDecodeMoves() {
+    int moves = chosenMoves.load(std::memory_order_relaxed);
+    if (moves < 0) {
+        moves = static_cast<int>(findFastestMoves());
+        chosenMoves.store(moves, std::memory_order_relaxed);
+    }
+    return static_cast<DecodeMoves>(moves);
+}
+
+void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor, DecodeMoves moves) {
     if (ready <= cursor.read + kMaxNameBytes) return;
     auto* const begin = reinterpret_cast<unsigned char*>(text);
-    decodeUpTo(begin, begin + ready - kMaxNameBytes, begin + ready, cursor);
+    decoderFor(moves)(begin, begin + ready - kMaxNameBytes, begin + ready, cursor);
+}
+
+std::size_t decodeEntitiesFinish(char* text, std::size_t length, DecodeCursor& cursor,
+                                 DecodeMoves moves) {
+    auto* const begin = reinterpret_cast<unsigned char*>(text);
+    decoderFor(moves)(begin, begin + length, begin + length, cursor);
+    begin[cursor.write] = '\0';
+    return cursor.write;
+}
+
+void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor) {
+    decodeEntitiesReady(text, ready, cursor, fastestDecodeMoves());
 }
 
 std::size_t decodeEntitiesFinish(char* text, std::size_t length, DecodeCursor& cursor) {
-    auto* const begin = reinterpret_cast<unsigned char*>(text);
-    decodeUpTo(begin, begin + length, begin + length, cursor);
-    begin[cursor.write] = '\0';
-    return cursor.write;
+    return decodeEntitiesFinish(text, length, cursor, fastestDecodeMoves());
 }
 
 std::size_t decodeEntities(char* text, std::size_t length) {

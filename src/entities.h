@@ -30,13 +30,30 @@ struct DecodeCursor {
     std::size_t write = 0;  // text[0, write) is the decoded text so far
 };
 
+// How the plain text between references moves down over the room the
+// decoded ones leave: by the C library's search and move, or by the
+// decoder's own loop over AVX2 or AVX-512 registers, which loads, searches
+// and stores a register at a time. All give the same text.
+enum class DecodeMoves { kLibrary, kAvx2, kAvx512 };
+
+// Whether this build has `moves` and the processor running it can use them.
+bool decodeMovesAvailable(DecodeMoves moves);
+
+// The fastest moves this build and processor have, asked of the processor
+// once per process; safe from many threads at once. The functions without a
+// DecodeMoves argument use them.
+DecodeMoves fastestDecodeMoves();
+
 // Decodes what the first `ready` bytes of `text` settle: every byte and
 // every reference that starts more than a longest reference before `ready`.
 // Bytes from text[cursor.write] up to text[ready] may change.
 void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor);
+void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor, DecodeMoves moves);
 
 // Decodes the rest, up to the terminator at text[length], and returns the
 // length of the whole decoded text, which it terminates.
 std::size_t decodeEntitiesFinish(char* text, std::size_t length, DecodeCursor& cursor);
+std::size_t decodeEntitiesFinish(char* text, std::size_t length, DecodeCursor& cursor,
+                                 DecodeMoves moves);
 
 #endif

@@ -108,6 +108,16 @@ BlockLoop blockLoopFor(BlockPath path) {
     }
 }
 
+DecodeMoves decodeMovesFor(BlockPath path) {
+    DecodeMoves moves = DecodeMoves::kLibrary;
+    if (path == BlockPath::kAvx2) moves = DecodeMoves::kAvx2;
+    if (path == BlockPath::kAvx512 || path == BlockPath::kAvx512Compress) {
+        moves = DecodeMoves::kAvx512;
+    }
+    // A path the processor lacks runs byte by byte, and so does its decoder.
+    return decodeMovesAvailable(moves) ? moves : DecodeMoves::kLibrary;
+}
+
 namespace {
 
 // Packing a block byte by byte costs more than it saves: the portable block

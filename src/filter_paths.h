@@ -3,6 +3,7 @@
 #ifndef PLAINWRIT_FILTER_PATHS_H
 #define PLAINWRIT_FILTER_PATHS_H
 
+#include "entities.h"
 #include "markup_filter.h"
 #include "tag_rules.h"
 
@@ -15,6 +16,10 @@ using BlockLoop = void (*)(const unsigned char*& in, const unsigned char* end, u
 // The block loop of `path`, or nullptr where this build lacks it, the
 // processor lacks what it needs, or `path` is the byte-by-byte one.
 BlockLoop blockLoopFor(BlockPath path);
+
+// The decoder's moves that go with `path`: the same instructions, so that
+// every decoder is taken by the path that has its instructions.
+DecodeMoves decodeMovesFor(BlockPath path);
 
 // The fastest path this build and processor have, asked of the processor once
 // per process; safe from many threads at once.

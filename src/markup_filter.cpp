@@ -101,6 +101,7 @@ std::size_t filterMarkupUsing(BlockPath path, const char* input, std::size_t len
 std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t length, char* output,
                                 std::size_t decodeSpan) {
     const BlockLoop blocks = blockLoopFor(path);
+    const DecodeMoves moves = decodeMovesFor(path);
     const auto* const begin = reinterpret_cast<const unsigned char*>(input);
     const unsigned char* in = begin;
     const unsigned char* const end = in + length;
@@ -116,7 +117,7 @@ std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t l
             blocks(in, end, out, state, in != begin && isDigit(in[-1]));
             // The decoder writes only behind the output position, and the
             // filter reads no output byte but the last one written.
-            decodeEntitiesReady(output, static_cast<std::size_t>(out - outBegin), decoded);
+            decodeEntitiesReady(output, static_cast<std::size_t>(out - outBegin), decoded, moves);
             continue;
         }
         const unsigned char b = *in;
@@ -149,7 +150,7 @@ std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t l
         }
     }
     *out = '\0';
-    return decodeEntitiesFinish(output, static_cast<std::size_t>(out - outBegin), decoded);
+    return decodeEntitiesFinish(output, static_cast<std::size_t>(out - outBegin), decoded, moves);
 }
 
 void filterMarkup(const char* input, char* output) {

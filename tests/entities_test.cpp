@@ -5,27 +5,46 @@
 #include <cstring>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "entities.h"
 
 namespace {
 
+// The moves of plain text this build and processor have.
+std::vector<DecodeMoves> availableMoves() {
+    std::vector<DecodeMoves> moves;
+    for (const DecodeMoves m : {DecodeMoves::kLibrary, DecodeMoves::kAvx2, DecodeMoves::kAvx512}) {
+        if (decodeMovesAvailable(m)) moves.push_back(m);
+    }
+    return moves;
+}
+
 // Decodes `text` in steps while it is "written" `stride` bytes at a time,
 // as the filter does, from the byte at `first` on. What is not written yet
 // is ";", which would complete a name if the decoder looked at it.
-std::string decodedInSteps(const std::string& text, std::size_t first, std::size_t stride) {
+std::string decodedInSteps(const std::string& text, std::size_t first, std::size_t stride,
+                           DecodeMoves moves) {
     std::string buffer(text.size() + 1, ';');
     DecodeCursor cursor;
     std::size_t ready = 0;
     for (std::size_t next = first; next < text.size(); next += stride) {
         text.copy(&buffer[ready], next - ready, ready);
         ready = next;
-        decodeEntitiesReady(&buffer[0], ready, cursor);
+        decodeEntitiesReady(&buffer[0], ready, cursor, moves);
         EXPECT_LE(cursor.write, cursor.read);
     }
     text.copy(&buffer[ready], text.size() - ready, ready);
     buffer[text.size()] = '\0';
-    const std::size_t length = decodeEntitiesFinish(&buffer[0], text.size(), cursor);
+    const std::size_t length = decodeEntitiesFinish(&buffer[0], text.size(), cursor, moves);
+    EXPECT_EQ(buffer[length], '\0');
+    return buffer.substr(0, length);
+}
+
+std::string decodedWith(const std::string& text, DecodeMoves moves) {
+    std::string buffer = text + '\0';
+    DecodeCursor cursor;
+    const std::size_t length = decodeEntitiesFinish(&buffer[0], text.size(), cursor, moves);
     EXPECT_EQ(buffer[length], '\0');
     return buffer.substr(0, length);
 }
@@ -38,12 +57,19 @@ std::string decoded(const std::string& text) {
     decodeEntities(&viaStrlen[0]);
     const std::string result = buffer.substr(0, length);
     EXPECT_EQ(std::string(viaStrlen.c_str()), result);
-    // In steps, with every first step and a step of every size.
-    for (std::size_t first = 0; first <= text.size(); ++first) {
-        EXPECT_EQ(decodedInSteps(text, first, text.size() + 1), result) << "one stop at " << first;
-    }
-    for (std::size_t stride = 1; stride <= 10; ++stride) {
-        EXPECT_EQ(decodedInSteps(text, stride, stride), result) << "stops every " << stride;
+    // With every way of moving the text, whole and in steps: with every
+    // first step and a step of every size.
+    for (const DecodeMoves moves : availableMoves()) {
+        const int m = static_cast<int>(moves);
+        EXPECT_EQ(decodedWith(text, moves), result) << "moves " << m;
+        for (std::size_t first = 0; first <= text.size(); ++first) {
+            EXPECT_EQ(decodedInSteps(text, first, text.size() + 1, moves), result)
+                << "moves " << m << ", one stop at " << first;
+        }
+        for (std::size_t stride = 1; stride <= 10; ++stride) {
+            EXPECT_EQ(decodedInSteps(text, stride, stride, moves), result)
+                << "moves " << m << ", stops every " << stride;
+        }
     }
     return result;
 }
@@ -149,6 +175,39 @@ TEST(EntityDecoder, StopsAtTheTerminator) {
     decodeEntities(text);
     EXPECT_STREQ(text, "&am");
     EXPECT_EQ(text[4], 'p');
+}
+
+// The register moves copy whole registers once the text has moved down by a
+// register or more, and only search before the first reference. Around
+// those distances (a reference shortens the text by 4 to 7 bytes), with an
+// "&" at every offset of the registers after, and an unknown name that moves
+// nothing: the same text as the library's moves.
+TEST(EntityDecoder, EveryMoveGivesTheLibrarysText) {
+    const std::string fill = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ!?";
+    for (std::size_t references = 0; references <= 20; ++references) {
+        std::string head;
+        for (std::size_t i = 0; i < references; ++i) head += i % 3 == 0 ? "&nbsp;" : "&amp;";
+        for (std::size_t at = 0; at <= 2 * fill.size() + 2; ++at) {
+            for (const char* last : {"&lt;", "&zz;", "&"}) {
+                std::string text = head + fill + fill + fill;
+                text.insert(head.size() + at, last);
+                const std::string expected = decodedWith(text, DecodeMoves::kLibrary);
+                for (const DecodeMoves moves : availableMoves()) {
+                    ASSERT_EQ(decodedWith(text, moves), expected)
+                        << "moves " << static_cast<int>(moves) << ", " << references
+                        << " references, then " << last << " at " << at;
+                    ASSERT_EQ(decodedInSteps(text, 64 + at, 64, moves), expected)
+                        << "in steps, moves " << static_cast<int>(moves) << ", " << references
+                        << " references, then " << last << " at " << at;
+                }
+            }
+        }
+    }
+}
+
+TEST(EntityDecoder, FastestMovesAreAvailable) {
+    EXPECT_TRUE(decodeMovesAvailable(fastestDecodeMoves()));
+    EXPECT_TRUE(decodeMovesAvailable(DecodeMoves::kLibrary));
 }
 
 }  // namespace

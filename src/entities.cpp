@@ -4,10 +4,12 @@
 // walk over all 196 names.
 #include "entities.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "byte_blocks.h"
 #include "byte_words.h"
@@ -272,9 +274,11 @@ DecodeUpTo decoderFor(DecodeMoves moves) {
 std::atomic<int> chosenMoves{-1};
 
 DecodeMoves findFastestMoves() {
-    if (decoderFor(DecodeMoves::kAvx512) != nullptr) return DecodeMoves::kAvx512;
-    if (decoderFor(DecodeMoves::kAvx2) != nullptr) return DecodeMoves::kAvx2;
-    return DecodeMoves::kLibrary;
+    constexpr DecodeMoves kFastestFirst[] = {DecodeMoves::kAvx512, DecodeMoves::kAvx2};
+    const auto* found =
+        std::find_if(std::begin(kFastestFirst), std::end(kFastestFirst),
+                     [](DecodeMoves moves) { return decoderFor(moves) != nullptr; });
+    return found != std::end(kFastestFirst) ? *found : DecodeMoves::kLibrary;
 }
 // GCOVR_EXCL_BR_STOP
 
@@ -303,10 +307,6 @@ std::size_t decodeEntitiesFinish(char* text, std::size_t length, DecodeCursor& c
     decoderFor(moves)(begin, begin + length, begin + length, cursor);
     begin[cursor.write] = '\0';
     return cursor.write;
-}
-
-void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor) {
-    decodeEntitiesReady(text, ready, cursor, fastestDecodeMoves());
 }
 
 std::size_t decodeEntitiesFinish(char* text, std::size_t length, DecodeCursor& cursor) {

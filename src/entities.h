@@ -47,7 +47,6 @@ DecodeMoves fastestDecodeMoves();
 // Decodes what the first `ready` bytes of `text` settle: every byte and
 // every reference that starts more than a longest reference before `ready`.
 // Bytes from text[cursor.write] up to text[ready] may change.
-void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor);
 void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor, DecodeMoves moves);
 
 // Decodes the rest, up to the terminator at text[length], and returns the

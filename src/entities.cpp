@@ -147,21 +147,21 @@ inline void moveByLibrary(const unsigned char*& read, unsigned char*& write,
 
 #if defined(PLAINWRIT_BLOCKS_AVX2)
 
-// The same a register at a time, inline, where the library's search and
-// move cost a call each and a branch on the size. Before the first
-// reference nothing moves, so registers are only searched. Once the text
-// has moved down by a register or more, a whole register stored at `write`
-// ends before `read`: it never covers a byte still to be read, and what it
-// writes past the "&" is written again later. Closer moves, and the last
-// register's worth before `stop`, go to the library.
-template <std::ptrdiff_t kWidth, std::uint64_t (*find)(const unsigned char* from),
+// The same a register at a time, inline, once the text has moved down by a
+// register or more: the library's search and move cost a call each and a
+// branch on the size, for every stretch between references. A whole
+// register stored at `write` then ends before `read`: it never covers a
+// byte still to be read, and what it writes past the "&" is written again
+// later. Before the first reference nothing moves and the library's search
+// is the fastest; closer moves, and the last register's worth before
+// `stop`, go to the library too.
+template <std::ptrdiff_t kWidth,
           std::uint64_t (*copy)(const unsigned char* from, unsigned char* to)>
 inline void moveByRegisters(const unsigned char*& read, unsigned char*& write,
                             const unsigned char* stop) {
-    const std::ptrdiff_t distance = read - write;
-    if (distance == 0 || distance >= kWidth) {
+    if (read - write >= kWidth) {
         while (stop - read >= kWidth) {
-            const std::uint64_t found = distance == 0 ? find(read) : copy(read, write);
+            const std::uint64_t found = copy(read, write);
             if (found != 0) {
                 const auto n = static_cast<std::ptrdiff_t>(byte_blocks::lowest(found));
                 read += n;
@@ -175,23 +175,13 @@ inline void moveByRegisters(const unsigned char*& read, unsigned char*& write,
     moveByLibrary(read, write, stop);
 }
 
-// Where a register's worth of text at `from` holds "&"; copy32 and copy64
-// also copy it to `to`.
-PLAINWRIT_TARGET_AVX2 inline std::uint64_t find32(const unsigned char* from) {
-    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
-    return static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
-}
-
+// Copy a register's worth of text from `from` to `to`, and tell where it
+// holds "&".
 PLAINWRIT_TARGET_AVX2 inline std::uint64_t copy32(const unsigned char* from, unsigned char* to) {
     const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), bytes);
     return static_cast<std::uint32_t>(
         _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
-}
-
-PLAINWRIT_TARGET_AVX512 inline std::uint64_t find64(const unsigned char* from) {
-    return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(from), _mm512_set1_epi8('&'));
 }
 
 PLAINWRIT_TARGET_AVX512 inline std::uint64_t copy64(const unsigned char* from, unsigned char* to) {
@@ -247,14 +237,14 @@ PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void decodeByAvx2(unsigned char* 
                                                                  const unsigned char* stop,
                                                                  const unsigned char* end,
                                                                  DecodeCursor& cursor) {
-    decodeUpTo<moveByRegisters<32, find32, copy32>>(text, stop, end, cursor);
+    decodeUpTo<moveByRegisters<32, copy32>>(text, stop, end, cursor);
 }
 
 PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void decodeByAvx512(unsigned char* text,
                                                                      const unsigned char* stop,
                                                                      const unsigned char* end,
                                                                      DecodeCursor& cursor) {
-    decodeUpTo<moveByRegisters<64, find64, copy64>>(text, stop, end, cursor);
+    decodeUpTo<moveByRegisters<64, copy64>>(text, stop, end, cursor);
 }
 #endif
 

@@ -333,6 +333,13 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     // After a block cut short the next one starts at a "<", where this is not
     // asked.
     carry.digitLast = m.digit >> 63;
+    if constexpr (tagsByMasks) {
+        // `taken` is a run of bits from the lowest, so its count is how far
+        // the input goes on: no branch on whether the block was cut short,
+        // which a tag in the last bytes of a block makes at random. These
+        // paths all have the popcount instruction.
+        return base + __builtin_popcountll(taken);
+    }
     return taken == ~std::uint64_t{0} ? base + kBlock : base + byte_blocks::lowest(~taken);
 }
 

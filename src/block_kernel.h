@@ -1,6 +1,7 @@
 // The block kernel: 64 bytes of ordinary text at a time, as bit masks.
 //   - one classification gives a bit mask per byte class (control, "<", ">",
-//     blank, digit, and the letters that tags with an effect begin with);
+//     blank, digit, and the letters that tags with an effect begin with; on
+//     the AVX2 and AVX-512 paths the letters only for blocks with a tag);
 //   - tags are found by a running parity of "<" and ">" where the two take
 //     turns, tag by tag where they do not;
 //   - the short effect tags are decided by masks where the classification
@@ -264,15 +265,20 @@ inline unsigned char* packThenPatch(const unsigned char* block, std::uint64_t ke
     return end;
 }
 
-// `tagsByMasks` decides the short effect tags by masks; where the
-// classification costs more than the tag loop it saves (the 16-byte and the
-// word-wide ways), the tags are looked at one by one.
-template <Classify classify, Pack pack, bool tagsByMasks>
+// Adds the letter masks to a block's classification.
+using AddLetters = void (*)(const unsigned char*, byte_blocks::BlockMasks&);
+
+// With `addLetters`, `classify` gives only the marks, the letters come only
+// for blocks that hold a tag, and the short effect tags are decided by
+// masks. Without it (nullptr), `classify` gives the letters too and the tags
+// are looked at one by one: where the classification costs more than the
+// tag loop it saves (the 16-byte and the word-wide ways).
+template <Classify classify, Pack pack, AddLetters addLetters>
 inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
                                         unsigned char*& out, BlockCarry& carry,
                                         FilterState& state) {
     constexpr std::size_t kBlock = byte_blocks::kBlock;
-    const byte_blocks::BlockMasks m = classify(base);
+    byte_blocks::BlockMasks m = classify(base);
     const TagSpans spans = findTags(m, carry.inTag);
     if ((spans.starts == 0) & (spans.tagged == ~std::uint64_t{0}) & spans.openAtEnd) {
         // Wholly inside a long tag or comment: on to its end.
@@ -285,12 +291,13 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     std::uint64_t lineFeeds = 0;  // "<" whose tag appends a line feed in their place
     std::uint64_t tabs = 0;       // and a tab
     std::uint64_t taken = ~std::uint64_t{0};
-    if constexpr (!tagsByMasks) {
+    if constexpr (addLetters == nullptr) {
         const TagEffects effects = lookAtEachTag(base, end, m, spans.starts, carry, state);
         lineFeeds = effects.lineFeeds;
         tabs = effects.tabs;
         taken = effects.taken;
     } else if (spans.starts != 0) {
+        addLetters(base, m);
         // The block up to a tag in its last bytes (all of it when there is
         // none); the tag then runs into no block.
         const std::uint64_t late = spans.starts & kLateStarts;
@@ -333,7 +340,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     // After a block cut short the next one starts at a "<", where this is not
     // asked.
     carry.digitLast = m.digit >> 63;
-    if constexpr (tagsByMasks) {
+    if constexpr (addLetters != nullptr) {
         // `taken` is a run of bits from the lowest, so its count is how far
         // the input goes on: no branch on whether the block was cut short,
         // which a tag in the last bytes of a block makes at random. These
@@ -347,7 +354,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
 // state.pauseAt, or the end is near. `digitBefore`
 // tells whether the input byte before `in` is a digit. Nothing but tag bytes
 // is written while atStart holds, so out[-1] is only read after a text byte.
-template <Classify classify, Pack pack, bool tagsByMasks>
+template <Classify classify, Pack pack, AddLetters addLetters>
 inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state, bool digitBefore) {
     BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
@@ -358,7 +365,7 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
     const unsigned char* at = in;
     unsigned char* to = out;
     while (end - at >= kBlockReach && !local.inScript && at < local.pauseAt) {
-        at = filterBlock<classify, pack, tagsByMasks>(at, end, to, carry, local);
+        at = filterBlock<classify, pack, addLetters>(at, end, to, carry, local);
     }
     in = carry.inTag ? afterClose(at, end) : at;
     out = to;

@@ -216,8 +216,9 @@ PLAINWRIT_TARGET_AVX2 inline __m256i equal32(__m256i bytes, const CompareRows* r
     return _mm256_cmpeq_epi8(bytes, row32<c>(rows));
 }
 
-PLAINWRIT_TARGET_AVX2 inline void classify32(const unsigned char* at, unsigned shift,
-                                             const CompareRows* rows, BlockMasks& m) {
+// The marks every block needs: control bytes, "<", ">", blanks and digits.
+PLAINWRIT_TARGET_AVX2 inline void classifyMarks32(const unsigned char* at, unsigned shift,
+                                                  const CompareRows* rows, BlockMasks& m) {
     const __m256i lastControl = row32<0x1F>(rows);
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     const __m256i fromZero = _mm256_sub_epi8(v, row32<'0'>(rows));
@@ -227,6 +228,12 @@ PLAINWRIT_TARGET_AVX2 inline void classify32(const unsigned char* at, unsigned s
     m.blank |= bits32(equal32<' '>(v, rows), shift);
     m.digit |=
         bits32(_mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, row32<9>(rows)), fromZero), shift);
+}
+
+// The bytes that tell tags apart, needed only by blocks that hold a tag.
+PLAINWRIT_TARGET_AVX2 inline void classifyLetters32(const unsigned char* at, unsigned shift,
+                                                    const CompareRows* rows, BlockMasks& m) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     const __m256i folded = _mm256_or_si256(v, row32<0x20>(rows));
     m.slash |= bits32(equal32<'/'>(v, rows), shift);
     const __m256i t = equal32<'t'>(folded, rows);
@@ -247,11 +254,25 @@ PLAINWRIT_TARGET_AVX2 inline void classify32(const unsigned char* at, unsigned s
     m.letterD |= bits32(d, shift);
 }
 
-PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
+// In two steps, so that a block loop can leave the letters out of blocks
+// without tags: classifyWideMarks, then addLettersWide.
+PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWideMarks(const unsigned char* at) {
     const CompareRows* rows = compareRows();
     BlockMasks m{};
-    classify32(at, 0, rows, m);
-    classify32(at + 32, 32, rows, m);
+    classifyMarks32(at, 0, rows, m);
+    classifyMarks32(at + 32, 32, rows, m);
+    return m;
+}
+
+PLAINWRIT_TARGET_AVX2 inline void addLettersWide(const unsigned char* at, BlockMasks& m) {
+    const CompareRows* rows = compareRows();
+    classifyLetters32(at, 0, rows, m);
+    classifyLetters32(at + 32, 32, rows, m);
+}
+
+PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
+    BlockMasks m = classifyWideMarks(at);
+    addLettersWide(at, m);
     return m;
 }
 
@@ -270,16 +291,22 @@ PLAINWRIT_TARGET_AVX512 inline std::uint64_t equal64(__m512i bytes, const Compar
     return _mm512_cmpeq_epi8_mask(bytes, row64<c>(rows));
 }
 
-PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidest(const unsigned char* at) {
+PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidestMarks(const unsigned char* at) {
     const CompareRows* rows = compareRows();
     const __m512i v = _mm512_loadu_si512(at);
-    const __m512i folded = _mm512_or_si512(v, row64<0x20>(rows));
     BlockMasks m{};
     m.control = _mm512_cmplt_epu8_mask(v, row64<0x20>(rows));
     m.open = equal64<'<'>(v, rows);
     m.close = equal64<'>'>(v, rows);
     m.blank = equal64<' '>(v, rows);
     m.digit = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, row64<'0'>(rows)), row64<10>(rows));
+    return m;
+}
+
+PLAINWRIT_TARGET_AVX512 inline void addLettersWidest(const unsigned char* at, BlockMasks& m) {
+    const CompareRows* rows = compareRows();
+    const __m512i v = _mm512_loadu_si512(at);
+    const __m512i folded = _mm512_or_si512(v, row64<0x20>(rows));
     m.slash = equal64<'/'>(v, rows);
     m.letterT = equal64<'t'>(folded, rows);
     m.letterR = equal64<'r'>(folded, rows);
@@ -289,6 +316,11 @@ PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidest(const unsigned char* at
     m.letterP = equal64<'p'>(folded, rows);
     m.letterACDIR = equal64<'a'>(folded, rows) | equal64<'c'>(folded, rows) | m.letterD |
                     equal64<'i'>(folded, rows) | m.letterR;
+}
+
+PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidest(const unsigned char* at) {
+    BlockMasks m = classifyWidestMarks(at);
+    addLettersWidest(at, m);
     return m;
 }
 

@@ -76,7 +76,11 @@ TEST(ByteBlocks, FlagExactlyTheRightBytes) {
         }
 #endif
 #if defined(PLAINWRIT_BLOCKS_AVX2)
+        // Each of these is the marks, then the letters added: both steps.
         if (byte_blocks::haveWide()) expectSame(byte_blocks::classifyWide(block.data()), expected);
+        if (byte_blocks::haveWidest()) {
+            expectSame(byte_blocks::classifyWidest(block.data()), expected);
+        }
 #endif
     }
 }

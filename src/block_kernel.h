@@ -268,12 +268,12 @@ inline unsigned char* packThenPatch(const unsigned char* block, std::uint64_t ke
 // Adds the letter masks to a block's classification.
 using AddLetters = void (*)(const unsigned char*, byte_blocks::BlockMasks&);
 
-// With `addLetters`, `classify` gives only the marks, the letters come only
-// for blocks that hold a tag, and the short effect tags are decided by
-// masks. Without it (nullptr), `classify` gives the letters too and the tags
-// are looked at one by one: where the classification costs more than the
-// tag loop it saves (the 16-byte and the word-wide ways).
-template <Classify classify, Pack pack, AddLetters addLetters>
+// `tagsByMasks` decides the short effect tags by masks; `classify` then
+// gives only the marks, and `addLetters` adds the letters for blocks that
+// hold a tag. Where the classification costs more than the tag loop it
+// saves (the 16-byte and the word-wide ways), `classify` gives the letters
+// too and the tags are looked at one by one.
+template <Classify classify, Pack pack, bool tagsByMasks, AddLetters addLetters = nullptr>
 inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
                                         unsigned char*& out, BlockCarry& carry,
                                         FilterState& state) {
@@ -291,7 +291,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     std::uint64_t lineFeeds = 0;  // "<" whose tag appends a line feed in their place
     std::uint64_t tabs = 0;       // and a tab
     std::uint64_t taken = ~std::uint64_t{0};
-    if constexpr (addLetters == nullptr) {
+    if constexpr (!tagsByMasks) {
         const TagEffects effects = lookAtEachTag(base, end, m, spans.starts, carry, state);
         lineFeeds = effects.lineFeeds;
         tabs = effects.tabs;
@@ -340,7 +340,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     // After a block cut short the next one starts at a "<", where this is not
     // asked.
     carry.digitLast = m.digit >> 63;
-    if constexpr (addLetters != nullptr) {
+    if constexpr (tagsByMasks) {
         // `taken` is a run of bits from the lowest, so its count is how far
         // the input goes on: no branch on whether the block was cut short,
         // which a tag in the last bytes of a block makes at random. These
@@ -354,7 +354,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
 // state.pauseAt, or the end is near. `digitBefore`
 // tells whether the input byte before `in` is a digit. Nothing but tag bytes
 // is written while atStart holds, so out[-1] is only read after a text byte.
-template <Classify classify, Pack pack, AddLetters addLetters>
+template <Classify classify, Pack pack, bool tagsByMasks, AddLetters addLetters = nullptr>
 inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state, bool digitBefore) {
     BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
@@ -365,7 +365,7 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
     const unsigned char* at = in;
     unsigned char* to = out;
     while (end - at >= kBlockReach && !local.inScript && at < local.pauseAt) {
-        at = filterBlock<classify, pack, addLetters>(at, end, to, carry, local);
+        at = filterBlock<classify, pack, tagsByMasks, addLetters>(at, end, to, carry, local);
     }
     in = carry.inTag ? afterClose(at, end) : at;
     out = to;

@@ -19,7 +19,7 @@ void blocksPortable(const unsigned char*& in, const unsigned char* end, unsigned
                     FilterState& state, bool digitBefore) {
     filterBlocksWith<
         byte_blocks::classify,
-        block_kernel::packThenPatch<byte_compact::compactWords, byte_blocks::countBits>, nullptr>(
+        block_kernel::packThenPatch<byte_compact::compactWords, byte_blocks::countBits>, false>(
         in, end, out, state, digitBefore);
 }
 
@@ -31,7 +31,7 @@ PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) void blocksSse2(const unsigned ch
                                                                bool digitBefore) {
     filterBlocksWith<byte_blocks::classifyVectors,
                      block_kernel::packThenPatch<byte_compact::compactRuns, byte_blocks::countBits>,
-                     nullptr>(in, end, out, state, digitBefore);
+                     false>(in, end, out, state, digitBefore);
 }
 #endif
 
@@ -43,7 +43,7 @@ PLAINWRIT_TARGET_SHUFFLE __attribute__((flatten)) void blocksSsse3(const unsigne
                                                                    bool digitBefore) {
     filterBlocksWith<
         byte_blocks::classifyVectors,
-        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBits>, nullptr>(
+        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBits>, false>(
         in, end, out, state, digitBefore);
 }
 #endif
@@ -57,7 +57,7 @@ PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void blocksAvx2(const unsigned ch
     filterBlocksWith<
         byte_blocks::classifyWideMarks,
         block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>,
-        byte_blocks::addLettersWide>(in, end, out, state, digitBefore);
+        true, byte_blocks::addLettersWide>(in, end, out, state, digitBefore);
 }
 
 PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigned char*& in,
@@ -68,13 +68,13 @@ PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigne
     filterBlocksWith<
         byte_blocks::classifyWidestMarks,
         block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>,
-        byte_blocks::addLettersWidest>(in, end, out, state, digitBefore);
+        true, byte_blocks::addLettersWidest>(in, end, out, state, digitBefore);
 }
 
 PLAINWRIT_TARGET_COMPRESS __attribute__((flatten)) void blocksAvx512Compress(
     const unsigned char*& in, const unsigned char* end, unsigned char*& out, FilterState& state,
     bool digitBefore) {
-    filterBlocksWith<byte_blocks::classifyWidestMarks, byte_compact::compactCompressPatched,
+    filterBlocksWith<byte_blocks::classifyWidestMarks, byte_compact::compactCompressPatched, true,
                      byte_blocks::addLettersWidest>(in, end, out, state, digitBefore);
 }
 #endif

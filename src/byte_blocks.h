@@ -270,14 +270,8 @@ PLAINWRIT_TARGET_AVX2 inline void addLettersWide(const unsigned char* at, BlockM
     classifyLetters32(at + 32, 32, rows, m);
 }
 
-PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWide(const unsigned char* at) {
-    BlockMasks m = classifyWideMarks(at);
-    addLettersWide(at, m);
-    return m;
-}
-
-// AVX-512 (byte instructions), the whole block in one step: each test gives
-// its 64-bit mask directly.
+// AVX-512 (byte instructions), the whole block at once: each test gives its
+// 64-bit mask directly. The marks and the letters in two steps, as above.
 #define PLAINWRIT_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx2,bmi,bmi2,popcnt")))
 
 template <unsigned char c>
@@ -318,17 +312,11 @@ PLAINWRIT_TARGET_AVX512 inline void addLettersWidest(const unsigned char* at, Bl
                     equal64<'i'>(folded, rows) | m.letterR;
 }
 
-PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidest(const unsigned char* at) {
-    BlockMasks m = classifyWidestMarks(at);
-    addLettersWidest(at, m);
-    return m;
-}
-
 PLAINWRIT_TARGET_AVX2 inline std::size_t countBitsPopcnt(std::uint64_t bits) {
     return static_cast<std::size_t>(__builtin_popcountll(bits));
 }
 
-// Whether the processor running this, and its system, can use classifyWide.
+// Whether the processor running this, and its system, can use classifyWideMarks.
 inline bool haveWide() {
     // GCOVR_EXCL_BR_START: a processor without these is needed for the other outcome
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
@@ -336,7 +324,7 @@ inline bool haveWide() {
     // GCOVR_EXCL_BR_STOP
 }
 
-// Whether the processor running this, and its system, can use classifyWidest.
+// Whether the processor running this, and its system, can use classifyWidestMarks.
 inline bool haveWidest() {
     // GCOVR_EXCL_BR_START: a processor without these is needed for the other outcome
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && haveWide();

@@ -159,7 +159,7 @@ PLAINWRIT_TARGET_COMPRESS inline unsigned char* compactCompressPatched(const uns
 }
 
 // Whether the processor running this, and its system, can use compactCompressPatched
-// beside classifyWidest.
+// beside classifyWidestMarks.
 inline bool haveCompress() {
     // GCOVR_EXCL_BR_START: a processor without it is needed for the other outcome
     return __builtin_cpu_supports("avx512vbmi2") && byte_blocks::haveWidest();

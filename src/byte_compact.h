@@ -102,10 +102,9 @@ constexpr ShuffleTables buildShuffleTables() {
 
 constexpr ShuffleTables kShuffle = buildShuffleTables();
 
-// The kept bytes of 16, by the 16 bits of `keep`.
-PLAINWRIT_TARGET_SHUFFLE inline unsigned char* compact16(const unsigned char* at, unsigned keep,
+// The kept bytes of 16, by the 16 bits of `keep`. Stores 16 bytes at most.
+PLAINWRIT_TARGET_SHUFFLE inline unsigned char* compact16(__m128i v, unsigned keep,
                                                          unsigned char* out) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     const unsigned low = keep & 0xFFU;
     const unsigned high = keep >> 8;
     const __m128i lowPick =
@@ -117,6 +116,11 @@ PLAINWRIT_TARGET_SHUFFLE inline unsigned char* compact16(const unsigned char* at
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
                      _mm_shuffle_epi8(_mm_srli_si128(v, 8), highPick));
     return out + kShuffle.counts[high];
+}
+
+PLAINWRIT_TARGET_SHUFFLE inline unsigned char* compact16(const unsigned char* at, unsigned keep,
+                                                         unsigned char* out) {
+    return compact16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), keep, out);
 }
 
 PLAINWRIT_TARGET_SHUFFLE inline unsigned char* compactShuffle(const unsigned char* block,

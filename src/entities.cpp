@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "byte_blocks.h"
+#include "byte_compact.h"
 #include "byte_words.h"
 
 extern constexpr EntityEntry kEntityTable[kEntityCount] = {
@@ -145,50 +146,128 @@ inline void moveByLibrary(const unsigned char*& read, unsigned char*& write,
     read += plain;
 }
 
-#if defined(PLAINWRIT_BLOCKS_AVX2)
+#if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
 
-// The same a register at a time, inline, once the text has moved down by a
-// register or more: the library's search and move cost a call each and a
-// branch on the size, for every stretch between references. A whole
-// register stored at `write` then ends before `read`: it never covers a
-// byte still to be read, and what it writes past the "&" is written again
-// later. Before the first reference nothing moves and the library's search
-// is the fastest; closer moves, and the last register's worth before
-// `stop`, go to the library too.
-template <std::ptrdiff_t kWidth,
-          std::uint64_t (*copy)(const unsigned char* from, unsigned char* to)>
-inline void moveByRegisters(const unsigned char*& read, unsigned char*& write,
-                            const unsigned char* stop) {
-    if (read - write >= kWidth) {
-        while (stop - read >= kWidth) {
-            const std::uint64_t found = copy(read, write);
-            if (found != 0) {
-                const auto n = static_cast<std::ptrdiff_t>(byte_blocks::lowest(found));
-                read += n;
-                write += n;
-                return;
-            }
-            read += kWidth;
-            write += kWidth;
-        }
+// A register's worth of text, for the decoder below: where it holds "&",
+// the same with `code` in place of its byte at `at`, and its bytes that
+// `keep` marks stored packed at `out`, returning where they end. The store
+// reaches no further than a register's worth from `out`, which is never
+// past the text still to be read: `out` is at or before the register's own
+// place.
+struct Avx2Text {
+    using Bytes = __m256i;
+    static constexpr std::size_t kWidth = 32;
+
+    PLAINWRIT_TARGET_AVX2 static Bytes load(const unsigned char* at) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     }
-    moveByLibrary(read, write, stop);
-}
 
-// Copy a register's worth of text from `from` to `to`, and tell where it
-// holds "&".
-PLAINWRIT_TARGET_AVX2 inline std::uint64_t copy32(const unsigned char* from, unsigned char* to) {
-    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), bytes);
-    return static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
-}
+    PLAINWRIT_TARGET_AVX2 static std::uint64_t ampersands(Bytes bytes) {
+        return static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
+    }
 
-PLAINWRIT_TARGET_AVX512 inline std::uint64_t copy64(const unsigned char* from, unsigned char* to) {
-    const __m512i bytes = _mm512_loadu_si512(from);
-    _mm512_storeu_si512(to, bytes);
-    return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('&'));
+    PLAINWRIT_TARGET_AVX2 static Bytes put(Bytes bytes, std::size_t at, unsigned char code) {
+        const __m256i offsets =
+            _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
+                             20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+        const __m256i here = _mm256_cmpeq_epi8(offsets, _mm256_set1_epi8(static_cast<char>(at)));
+        return _mm256_blendv_epi8(bytes, _mm256_set1_epi8(static_cast<char>(code)), here);
+    }
+
+    PLAINWRIT_TARGET_AVX2 static unsigned char* storeKept(Bytes bytes, std::uint64_t keep,
+                                                          unsigned char* out) {
+        if (keep == 0xFFFFFFFFU) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+            return out + kWidth;
+        }
+        out = byte_compact::compact16(_mm256_castsi256_si128(bytes),
+                                      static_cast<unsigned>(keep & 0xFFFFU), out);
+        return byte_compact::compact16(_mm256_extracti128_si256(bytes, 1),
+                                       static_cast<unsigned>(keep >> 16 & 0xFFFFU), out);
+    }
+};
+
+struct Avx512Text {
+    using Bytes = __m512i;
+    static constexpr std::size_t kWidth = 64;
+
+    PLAINWRIT_TARGET_COMPRESS static Bytes load(const unsigned char* at) {
+        return _mm512_loadu_si512(at);
+    }
+
+    PLAINWRIT_TARGET_COMPRESS static std::uint64_t ampersands(Bytes bytes) {
+        return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('&'));
+    }
+
+    PLAINWRIT_TARGET_COMPRESS static Bytes put(Bytes bytes, std::size_t at, unsigned char code) {
+        return _mm512_mask_set1_epi8(bytes, std::uint64_t{1} << at, static_cast<char>(code));
+    }
+
+    PLAINWRIT_TARGET_COMPRESS static unsigned char* storeKept(Bytes bytes, std::uint64_t keep,
+                                                              unsigned char* out) {
+        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, bytes));
+        return out + __builtin_popcountll(keep);
+    }
+};
+
+// Decodes a register's worth of text at a time, up to the last whole
+// register before `stop`; the caller decodes the rest. Registers go on one
+// after another whatever their references: a reference's code goes in place
+// of its "&" in the register, and the rest of its name is left out as the
+// register is stored, or at the start of the next one where it runs on. So
+// the search for the next "&" never waits for the match before it, as it
+// does where each search starts after the last name matched, and a
+// reference costs little more than its match. Before anything has moved the
+// library's search is the fastest way to the first "&".
+// Always inlined, even unoptimized, into the decoders below, each compiled
+// for its registers' instructions: its registers never cross a call
+// compiled without them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+template <typename Text>
+__attribute__((always_inline)) inline void decodeByRegisters(unsigned char* text,
+                                                             const unsigned char* stop,
+                                                             const unsigned char* end,
+                                                             DecodeCursor& cursor) {
+    constexpr std::size_t kWidth = Text::kWidth;
+    constexpr std::uint64_t kWhole =
+        kWidth == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << kWidth) - 1;
+    constexpr auto kStep = static_cast<std::ptrdiff_t>(kWidth);
+    const unsigned char* read = text + cursor.read;
+    unsigned char* write = text + cursor.write;
+    if (read == write) {
+        // Nothing has moved yet: the library's search finds where that starts.
+        const auto* next = static_cast<const unsigned char*>(
+            std::memchr(read, '&', static_cast<std::size_t>(stop - read)));
+        const std::size_t plain = static_cast<std::size_t>((next ? next : stop) - read);
+        read += plain;
+        write += plain;
+    }
+    std::uint64_t runOn = 0;  // the bytes at the start of the next register that a name covers
+    while (stop - read >= kStep) {
+        std::uint64_t keep = kWhole & ~runOn;
+        runOn = 0;
+        auto bytes = Text::load(read);
+        for (std::uint64_t found = Text::ampersands(bytes); found != 0; found &= found - 1) {
+            const std::size_t at = byte_blocks::lowest(found);
+            unsigned char code = 0;
+            const std::size_t consumed = matchReference(read + at, end, &code);
+            if (consumed == 0) continue;
+            bytes = Text::put(bytes, at, code);
+            // A name holds no "&", so the next one found is past this one.
+            const std::uint64_t rest = (std::uint64_t{1} << (consumed - 1)) - 1;
+            keep &= ~((rest << at) << 1);
+            runOn = rest >> (kWidth - 1 - at);
+        }
+        write = Text::storeKept(bytes, keep, write);
+        read += kStep;
+    }
+    read += __builtin_popcountll(runOn);
+    cursor.read = static_cast<std::size_t>(read - text);
+    cursor.write = static_cast<std::size_t>(write - text);
 }
+#pragma GCC diagnostic pop
 
 #endif
 
@@ -232,19 +311,21 @@ void decodeByLibrary(unsigned char* text, const unsigned char* stop, const unsig
     decodeUpTo<moveByLibrary>(text, stop, end, cursor);
 }
 
-#if defined(PLAINWRIT_BLOCKS_AVX2)
+#if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
 PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void decodeByAvx2(unsigned char* text,
                                                                  const unsigned char* stop,
                                                                  const unsigned char* end,
                                                                  DecodeCursor& cursor) {
-    decodeUpTo<moveByRegisters<32, copy32>>(text, stop, end, cursor);
+    decodeByRegisters<Avx2Text>(text, stop, end, cursor);
+    decodeUpTo<moveByLibrary>(text, stop, end, cursor);
 }
 
-PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void decodeByAvx512(unsigned char* text,
-                                                                     const unsigned char* stop,
-                                                                     const unsigned char* end,
-                                                                     DecodeCursor& cursor) {
-    decodeUpTo<moveByRegisters<64, copy64>>(text, stop, end, cursor);
+PLAINWRIT_TARGET_COMPRESS __attribute__((flatten)) void decodeByAvx512(unsigned char* text,
+                                                                       const unsigned char* stop,
+                                                                       const unsigned char* end,
+                                                                       DecodeCursor& cursor) {
+    decodeByRegisters<Avx512Text>(text, stop, end, cursor);
+    decodeUpTo<moveByLibrary>(text, stop, end, cursor);
 }
 #endif
 
@@ -253,9 +334,9 @@ PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void decodeByAvx512(unsigned ch
 DecodeUpTo decoderFor(DecodeMoves moves) {
     switch (moves) {
         case DecodeMoves::kLibrary: return decodeByLibrary;
-#if defined(PLAINWRIT_BLOCKS_AVX2)
+#if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
         case DecodeMoves::kAvx2: return byte_blocks::haveWide() ? decodeByAvx2 : nullptr;
-        case DecodeMoves::kAvx512: return byte_blocks::haveWidest() ? decodeByAvx512 : nullptr;
+        case DecodeMoves::kAvx512: return byte_compact::haveCompress() ? decodeByAvx512 : nullptr;
 #endif
         default: return nullptr;  // GCOVR_EXCL_LINE: for builds without the vector forms
     }

@@ -32,8 +32,9 @@ struct DecodeCursor {
 
 // How the plain text between references moves down over the room the
 // decoded ones leave: by the C library's search and move, or by the
-// decoder's own loop over AVX2 or AVX-512 registers, which loads, searches
-// and stores a register at a time. All give the same text.
+// decoder's own loop over AVX2 or AVX-512 registers, which loads, searches,
+// decodes and stores a register at a time (the AVX-512 form packs with the
+// compress instruction of AVX-512 VBMI2). All give the same text.
 enum class DecodeMoves { kLibrary, kAvx2, kAvx512 };
 
 // Whether this build has `moves` and the processor running it can use them.

@@ -112,7 +112,9 @@ DecodeMoves decodeMovesFor(BlockPath path) {
     DecodeMoves moves = DecodeMoves::kLibrary;
     if (path == BlockPath::kAvx2) moves = DecodeMoves::kAvx2;
     if (path == BlockPath::kAvx512 || path == BlockPath::kAvx512Compress) {
-        moves = DecodeMoves::kAvx512;
+        // Without the compress instruction the AVX2 form serves.
+        moves =
+            decodeMovesAvailable(DecodeMoves::kAvx512) ? DecodeMoves::kAvx512 : DecodeMoves::kAvx2;
     }
     // A path the processor lacks runs byte by byte, and so does its decoder.
     return decodeMovesAvailable(moves) ? moves : DecodeMoves::kLibrary;

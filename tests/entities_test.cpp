@@ -177,18 +177,18 @@ TEST(EntityDecoder, StopsAtTheTerminator) {
     EXPECT_EQ(text[4], 'p');
 }
 
-// The register moves copy whole registers once the text has moved down by a
-// register or more, and only search before the first reference. Around
-// those distances (a reference shortens the text by 4 to 7 bytes), with an
-// "&" at every offset of the registers after, and an unknown name that moves
-// nothing: the same text as the library's moves.
+// The register moves only search before the first reference, and then
+// decode whole registers, a name that runs past one dropping bytes of the
+// next. After up to 20 references (each shortens the text by 3 to 7 bytes),
+// a short name, the longest, an unknown one and a lone "&" at every offset
+// of the registers after: the same text as the library's moves.
 TEST(EntityDecoder, EveryMoveGivesTheLibrarysText) {
     const std::string fill = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ!?";
     for (std::size_t references = 0; references <= 20; ++references) {
         std::string head;
         for (std::size_t i = 0; i < references; ++i) head += i % 3 == 0 ? "&nbsp;" : "&amp;";
         for (std::size_t at = 0; at <= 2 * fill.size() + 2; ++at) {
-            for (const char* last : {"&lt;", "&zz;", "&"}) {
+            for (const char* last : {"&lt;", "&frac12;", "&zz;", "&"}) {
                 std::string text = head + fill + fill + fill;
                 text.insert(head.size() + at, last);
                 const std::string expected = decodedWith(text, DecodeMoves::kLibrary);

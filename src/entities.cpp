@@ -148,66 +148,81 @@ inline void moveByLibrary(const unsigned char*& read, unsigned char*& write,
 
 #if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
 
-// A register's worth of text, for the decoder below: where it holds "&",
-// the same with `code` in place of its byte at `at`, and its bytes that
-// `keep` marks stored packed at `out`, returning where they end. The store
-// reaches no further than a register's worth from `out`, which is never
-// past the text still to be read: `out` is at or before the register's own
-// place.
+// Matches the reference, if any, whose "&" is at offset `at` of the
+// `kWidth` bytes at `read`: gives its code, clears the rest of its name
+// from `keep`, and sets in `runOn` the bytes of the next register that the
+// name covers. The next "&" of the register is past the name: names hold
+// none.
+template <std::size_t kWidth>
+inline bool matchInRegister(const unsigned char* read, std::size_t at, const unsigned char* end,
+                            unsigned char& code, std::uint64_t& keep, std::uint64_t& runOn) {
+    const std::size_t consumed = matchReference(read + at, end, &code);
+    if (consumed == 0) return false;
+    const std::uint64_t rest = (std::uint64_t{1} << (consumed - 1)) - 1;
+    keep &= ~((rest << at) << 1);
+    runOn = rest >> (kWidth - 1 - at);
+    return true;
+}
+
+// A register's worth of text decoded, for the loop below: each reference's
+// code put in its register in place of its "&", and the bytes kept stored
+// packed at `write`; `runOn` as for matchInRegister, and on entry the bytes
+// of this register that a name before it covers. Returns where the bytes
+// stored end. The store reaches no further than a register's worth from
+// `write`, which is at or before the register's own place: it never covers
+// text still to be read.
 struct Avx2Text {
-    using Bytes = __m256i;
     static constexpr std::size_t kWidth = 32;
 
-    PLAINWRIT_TARGET_AVX2 static Bytes load(const unsigned char* at) {
-        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-    }
-
-    PLAINWRIT_TARGET_AVX2 static std::uint64_t ampersands(Bytes bytes) {
-        return static_cast<std::uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
-    }
-
-    PLAINWRIT_TARGET_AVX2 static Bytes put(Bytes bytes, std::size_t at, unsigned char code) {
+    PLAINWRIT_TARGET_AVX2 static unsigned char* decode(const unsigned char* read,
+                                                       const unsigned char* end,
+                                                       std::uint64_t& runOn, unsigned char* write) {
+        __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(read));
         const __m256i offsets =
             _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
                              20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
-        const __m256i here = _mm256_cmpeq_epi8(offsets, _mm256_set1_epi8(static_cast<char>(at)));
-        return _mm256_blendv_epi8(bytes, _mm256_set1_epi8(static_cast<char>(code)), here);
-    }
-
-    PLAINWRIT_TARGET_AVX2 static unsigned char* storeKept(Bytes bytes, std::uint64_t keep,
-                                                          unsigned char* out) {
-        if (keep == 0xFFFFFFFFU) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
-            return out + kWidth;
+        std::uint64_t keep = 0xFFFFFFFFU & ~runOn;
+        runOn = 0;
+        for (auto found = static_cast<std::uint32_t>(
+                 _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
+             found != 0; found &= found - 1) {
+            const std::size_t at = byte_blocks::lowest(found);
+            unsigned char code = 0;
+            if (!matchInRegister<kWidth>(read, at, end, code, keep, runOn)) continue;
+            const __m256i here =
+                _mm256_cmpeq_epi8(offsets, _mm256_set1_epi8(static_cast<char>(at)));
+            bytes = _mm256_blendv_epi8(bytes, _mm256_set1_epi8(static_cast<char>(code)), here);
         }
-        out = byte_compact::compact16(_mm256_castsi256_si128(bytes),
-                                      static_cast<unsigned>(keep & 0xFFFFU), out);
+        if (keep == 0xFFFFFFFFU) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(write), bytes);
+            return write + kWidth;
+        }
+        write = byte_compact::compact16(_mm256_castsi256_si128(bytes),
+                                        static_cast<unsigned>(keep & 0xFFFFU), write);
         return byte_compact::compact16(_mm256_extracti128_si256(bytes, 1),
-                                       static_cast<unsigned>(keep >> 16 & 0xFFFFU), out);
+                                       static_cast<unsigned>(keep >> 16), write);
     }
 };
 
 struct Avx512Text {
-    using Bytes = __m512i;
     static constexpr std::size_t kWidth = 64;
 
-    PLAINWRIT_TARGET_COMPRESS static Bytes load(const unsigned char* at) {
-        return _mm512_loadu_si512(at);
-    }
-
-    PLAINWRIT_TARGET_COMPRESS static std::uint64_t ampersands(Bytes bytes) {
-        return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('&'));
-    }
-
-    PLAINWRIT_TARGET_COMPRESS static Bytes put(Bytes bytes, std::size_t at, unsigned char code) {
-        return _mm512_mask_set1_epi8(bytes, std::uint64_t{1} << at, static_cast<char>(code));
-    }
-
-    PLAINWRIT_TARGET_COMPRESS static unsigned char* storeKept(Bytes bytes, std::uint64_t keep,
-                                                              unsigned char* out) {
-        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, bytes));
-        return out + __builtin_popcountll(keep);
+    PLAINWRIT_TARGET_COMPRESS static unsigned char* decode(const unsigned char* read,
+                                                           const unsigned char* end,
+                                                           std::uint64_t& runOn,
+                                                           unsigned char* write) {
+        __m512i bytes = _mm512_loadu_si512(read);
+        std::uint64_t keep = ~runOn;
+        runOn = 0;
+        for (std::uint64_t found = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('&')); found != 0;
+             found &= found - 1) {
+            const std::size_t at = byte_blocks::lowest(found);
+            unsigned char code = 0;
+            if (!matchInRegister<kWidth>(read, at, end, code, keep, runOn)) continue;
+            bytes = _mm512_mask_set1_epi8(bytes, found & (0 - found), static_cast<char>(code));
+        }
+        _mm512_storeu_si512(write, _mm512_maskz_compress_epi8(keep, bytes));
+        return write + __builtin_popcountll(keep);
     }
 };
 
@@ -220,20 +235,10 @@ struct Avx512Text {
 // does where each search starts after the last name matched, and a
 // reference costs little more than its match. Before anything has moved the
 // library's search is the fastest way to the first "&".
-// Always inlined, even unoptimized, into the decoders below, each compiled
-// for its registers' instructions: its registers never cross a call
-// compiled without them.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
 template <typename Text>
-__attribute__((always_inline)) inline void decodeByRegisters(unsigned char* text,
-                                                             const unsigned char* stop,
-                                                             const unsigned char* end,
-                                                             DecodeCursor& cursor) {
-    constexpr std::size_t kWidth = Text::kWidth;
-    constexpr std::uint64_t kWhole =
-        kWidth == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << kWidth) - 1;
-    constexpr auto kStep = static_cast<std::ptrdiff_t>(kWidth);
+inline void decodeByRegisters(unsigned char* text, const unsigned char* stop,
+                              const unsigned char* end, DecodeCursor& cursor) {
+    constexpr auto kStep = static_cast<std::ptrdiff_t>(Text::kWidth);
     const unsigned char* read = text + cursor.read;
     unsigned char* write = text + cursor.write;
     if (read == write) {
@@ -244,30 +249,15 @@ __attribute__((always_inline)) inline void decodeByRegisters(unsigned char* text
         read += plain;
         write += plain;
     }
-    std::uint64_t runOn = 0;  // the bytes at the start of the next register that a name covers
+    std::uint64_t runOn = 0;
     while (stop - read >= kStep) {
-        std::uint64_t keep = kWhole & ~runOn;
-        runOn = 0;
-        auto bytes = Text::load(read);
-        for (std::uint64_t found = Text::ampersands(bytes); found != 0; found &= found - 1) {
-            const std::size_t at = byte_blocks::lowest(found);
-            unsigned char code = 0;
-            const std::size_t consumed = matchReference(read + at, end, &code);
-            if (consumed == 0) continue;
-            bytes = Text::put(bytes, at, code);
-            // A name holds no "&", so the next one found is past this one.
-            const std::uint64_t rest = (std::uint64_t{1} << (consumed - 1)) - 1;
-            keep &= ~((rest << at) << 1);
-            runOn = rest >> (kWidth - 1 - at);
-        }
-        write = Text::storeKept(bytes, keep, write);
+        write = Text::decode(read, end, runOn, write);
         read += kStep;
     }
     read += __builtin_popcountll(runOn);
     cursor.read = static_cast<std::size_t>(read - text);
     cursor.write = static_cast<std::size_t>(write - text);
 }
-#pragma GCC diagnostic pop
 
 #endif
 

@@ -205,10 +205,11 @@ struct TagEffects {
     std::uint64_t taken;      // the bytes of the block that are the block's, not the caller's
 };
 
-// The tags that may have an effect, one by one, in order.
+// The tags that may have an effect, one by one, in order. Where a script
+// starts, `taken` ends after its start tag, which then runs into no block.
 inline TagEffects lookAtEachTag(const unsigned char* base, const unsigned char* end,
                                 const byte_blocks::BlockMasks& m, std::uint64_t starts,
-                                BlockCarry& carry, FilterState& state) {
+                                FilterState& state) {
     TagEffects effects{0, 0, ~std::uint64_t{0}};
     for (std::uint64_t tags = effectCandidates(m, starts); tags != 0; tags &= tags - 1) {
         const std::size_t at = byte_blocks::lowest(tags);
@@ -219,10 +220,7 @@ inline TagEffects lookAtEachTag(const unsigned char* base, const unsigned char* 
         if (state.inScript) {
             // The rest of the block is the caller's, from the end of this tag.
             const std::uint64_t closes = m.close & byte_blocks::bitsFrom(at + 1);
-            if (closes != 0) {
-                effects.taken = ((closes & (0 - closes)) << 1) - 1;
-                carry.inTag = false;
-            }
+            if (closes != 0) effects.taken = ((closes & (0 - closes)) << 1) - 1;
             break;
         }
     }
@@ -231,10 +229,14 @@ inline TagEffects lookAtEachTag(const unsigned char* base, const unsigned char* 
 
 // The same, out of line, for the block loop that decides most tags by
 // masks: few of its blocks need it, and it keeps its registers without it.
-__attribute__((noinline)) inline TagEffects lookAtRemainingTags(
-    const unsigned char* base, const unsigned char* end, const byte_blocks::BlockMasks& m,
-    std::uint64_t starts, BlockCarry& carry, FilterState& state) {
-    return lookAtEachTag(base, end, m, starts, carry, state);
+// The masks come by value, so that only the blocks that call it keep them in
+// memory.
+__attribute__((noinline)) inline TagEffects lookAtRemainingTags(const unsigned char* base,
+                                                                const unsigned char* end,
+                                                                byte_blocks::BlockMasks m,
+                                                                std::uint64_t starts,
+                                                                FilterState& state) {
+    return lookAtEachTag(base, end, m, starts, state);
 }
 
 // `classify` gives the masks and `pack` packs the kept bytes. Returns
@@ -292,10 +294,11 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     std::uint64_t tabs = 0;       // and a tab
     std::uint64_t taken = ~std::uint64_t{0};
     if constexpr (!tagsByMasks) {
-        const TagEffects effects = lookAtEachTag(base, end, m, spans.starts, carry, state);
+        const TagEffects effects = lookAtEachTag(base, end, m, spans.starts, state);
         lineFeeds = effects.lineFeeds;
         tabs = effects.tabs;
         taken = effects.taken;
+        carry.inTag = carry.inTag && taken == ~std::uint64_t{0};
     } else if (spans.starts != 0) {
         addLetters(base, m);
         // The block up to a tag in its last bytes (all of it when there is
@@ -314,11 +317,11 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
         lineFeeds = byMasks & ((t & r) | ((brOrHr | (m.letterP >> 1)) & outsideTable));
         tabs = byMasks & t & (m.letterD >> 2);
         if (lookAt != 0) {
-            const TagEffects effects =
-                lookAtRemainingTags(base, end, m, starts & ~byMasks, carry, state);
+            const TagEffects effects = lookAtRemainingTags(base, end, m, starts & ~byMasks, state);
             lineFeeds |= effects.lineFeeds;
             tabs |= effects.tabs;
             taken &= effects.taken;
+            carry.inTag = carry.inTag && effects.taken == ~std::uint64_t{0};
         }
     }
     const std::uint64_t appended = lineFeeds | tabs;

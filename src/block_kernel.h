@@ -317,7 +317,11 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
         lineFeeds = byMasks & ((t & r) | ((brOrHr | (m.letterP >> 1)) & outsideTable));
         tabs = byMasks & t & (m.letterD >> 2);
         if (lookAt != 0) {
-            const TagEffects effects = lookAtRemainingTags(base, end, m, starts & ~byMasks, state);
+            // A copy of the state goes, so that the state itself need not be
+            // in memory for the other blocks.
+            FilterState looked = state;
+            const TagEffects effects = lookAtRemainingTags(base, end, m, starts & ~byMasks, looked);
+            state = looked;
             lineFeeds |= effects.lineFeeds;
             tabs |= effects.tabs;
             taken &= effects.taken;

@@ -371,7 +371,14 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
     FilterState local = state;
     const unsigned char* at = in;
     unsigned char* to = out;
-    while (end - at >= kBlockReach && !local.inScript && at < local.pauseAt) {
+    // Where the blocks stop: at the pause, or where a block's reach would
+    // pass the end. One comparison a block.
+    const unsigned char* stop = at;
+    if (end - at >= kBlockReach) {
+        const unsigned char* const afterLastStart = end - kBlockReach + 1;
+        stop = local.pauseAt < afterLastStart ? local.pauseAt : afterLastStart;
+    }
+    while (at < stop && !local.inScript) {
         at = filterBlock<classify, pack, tagsByMasks, addLetters>(at, end, to, carry, local);
     }
     in = carry.inTag ? afterClose(at, end) : at;

@@ -337,8 +337,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     const std::uint64_t latched = fillUp(holds, whitespace | (holds & carry.latch));
     const std::uint64_t afterWhitespace = (latched << 1) | carry.latch;
     const std::uint64_t digitBefore = (m.digit << 1) | carry.digitLast;
-    const std::uint64_t digitAfter = (m.digit >> 1) | std::uint64_t{isDigit(base[kBlock])} << 63;
-    const std::uint64_t dropped = m.blank & (afterWhitespace | (digitBefore & digitAfter));
+    const std::uint64_t dropped = m.blank & (afterWhitespace | (digitBefore & m.digitAfter));
     const std::uint64_t keep = kept & ~dropped;
     if ((keep & ~appended) != 0) state.atStart = false;
     // The kept "<" of tags that append a byte become that byte.

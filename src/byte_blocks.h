@@ -48,6 +48,8 @@ struct BlockMasks {
     std::uint64_t close;    // ">"
     std::uint64_t blank;    // " "
     std::uint64_t digit;    // "0" to "9"
+    // A digit after each byte: the byte after the block too, which is read.
+    std::uint64_t digitAfter;
     // For telling, without a look at each tag, which tags may have an
     // effect: the bytes after "<" or "</" that such tags start with.
     std::uint64_t slash;        // "/"
@@ -63,6 +65,13 @@ struct BlockMasks {
 };
 
 #if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
+
+// The digits after each byte, from the digits of the block and the byte
+// after it.
+inline std::uint64_t digitsAfter(std::uint64_t digit, const unsigned char* after) {
+    const bool next = static_cast<unsigned char>(*after - '0') < 10;
+    return (digit >> 1) | std::uint64_t{next} << 63;
+}
 
 // The portable way, also where SSE2 is used, so that tests can compare them.
 // Gathers the high bit of each byte of a little-endian word into 8 bits.
@@ -92,6 +101,7 @@ inline BlockMasks classifyWords(const unsigned char* at) {
         m.letterR |= bits8(equal(folded, 'r'), i);
         m.letterD |= bits8(equal(folded, 'd'), i);
     }
+    m.digitAfter = digitsAfter(m.digit, at + kBlock);
     return m;
 }
 
@@ -140,6 +150,7 @@ PLAINWRIT_TARGET_SSE2 inline BlockMasks classifyVectors(const unsigned char* at)
     classify16(at + 16, 16, m);
     classify16(at + 32, 32, m);
     classify16(at + 48, 48, m);
+    m.digitAfter = digitsAfter(m.digit, at + kBlock);
     return m;
 }
 
@@ -216,18 +227,21 @@ PLAINWRIT_TARGET_AVX2 inline __m256i equal32(__m256i bytes, const CompareRows* r
     return _mm256_cmpeq_epi8(bytes, row32<c>(rows));
 }
 
+PLAINWRIT_TARGET_AVX2 inline __m256i digits32(__m256i bytes, const CompareRows* rows) {
+    const __m256i fromZero = _mm256_sub_epi8(bytes, row32<'0'>(rows));
+    return _mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, row32<9>(rows)), fromZero);
+}
+
 // The marks every block needs: control bytes, "<", ">", blanks and digits.
 PLAINWRIT_TARGET_AVX2 inline void classifyMarks32(const unsigned char* at, unsigned shift,
                                                   const CompareRows* rows, BlockMasks& m) {
     const __m256i lastControl = row32<0x1F>(rows);
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-    const __m256i fromZero = _mm256_sub_epi8(v, row32<'0'>(rows));
     m.control |= bits32(_mm256_cmpeq_epi8(_mm256_max_epu8(v, lastControl), lastControl), shift);
     m.open |= bits32(equal32<'<'>(v, rows), shift);
     m.close |= bits32(equal32<'>'>(v, rows), shift);
     m.blank |= bits32(equal32<' '>(v, rows), shift);
-    m.digit |=
-        bits32(_mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, row32<9>(rows)), fromZero), shift);
+    m.digit |= bits32(digits32(v, rows), shift);
 }
 
 // The bytes that tell tags apart, needed only by blocks that hold a tag.
@@ -261,6 +275,11 @@ PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWideMarks(const unsigned char* a
     BlockMasks m{};
     classifyMarks32(at, 0, rows, m);
     classifyMarks32(at + 32, 32, rows, m);
+    // Loaded again one byte on, rather than shifted in from the byte after.
+    for (unsigned half = 0; half < 64; half += 32) {
+        const __m256i after = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + half + 1));
+        m.digitAfter |= bits32(digits32(after, rows), half);
+    }
     return m;
 }
 
@@ -285,6 +304,10 @@ PLAINWRIT_TARGET_AVX512 inline std::uint64_t equal64(__m512i bytes, const Compar
     return _mm512_cmpeq_epi8_mask(bytes, row64<c>(rows));
 }
 
+PLAINWRIT_TARGET_AVX512 inline std::uint64_t digits64(__m512i bytes, const CompareRows* rows) {
+    return _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, row64<'0'>(rows)), row64<10>(rows));
+}
+
 PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidestMarks(const unsigned char* at) {
     const CompareRows* rows = compareRows();
     const __m512i v = _mm512_loadu_si512(at);
@@ -293,7 +316,8 @@ PLAINWRIT_TARGET_AVX512 inline BlockMasks classifyWidestMarks(const unsigned cha
     m.open = equal64<'<'>(v, rows);
     m.close = equal64<'>'>(v, rows);
     m.blank = equal64<' '>(v, rows);
-    m.digit = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, row64<'0'>(rows)), row64<10>(rows));
+    m.digit = digits64(v, rows);
+    m.digitAfter = digits64(_mm512_loadu_si512(at + 1), rows);
     return m;
 }
 

@@ -34,6 +34,7 @@ byte_blocks::BlockMasks plainMasks(const unsigned char* at) {
         if (lower == 't') m.letterT |= bit;
         if (lower == 'r') m.letterR |= bit;
         if (lower == 'd') m.letterD |= bit;
+        if (at[i + 1] >= '0' && at[i + 1] <= '9') m.digitAfter |= bit;
     }
     return m;
 }
@@ -44,6 +45,7 @@ void expectSame(const byte_blocks::BlockMasks& a, const byte_blocks::BlockMasks&
     EXPECT_EQ(a.close, b.close);
     EXPECT_EQ(a.blank, b.blank);
     EXPECT_EQ(a.digit, b.digit);
+    EXPECT_EQ(a.digitAfter, b.digitAfter);
     EXPECT_EQ(a.slash, b.slash);
     EXPECT_EQ(a.letterST, b.letterST);
     EXPECT_EQ(a.letterBH, b.letterBH);
@@ -61,7 +63,8 @@ TEST(ByteBlocks, FlagExactlyTheRightBytes) {
                                    's',  'S',  't',  'T',  'u',  'a',  'A',  'c',  'D', 'i', 'I',
                                    'r',  0x7F, 0x80, 0x9F, 0xA0, 0xBC, 0xD3, 0xF4, 0xFF};
     std::mt19937 random(7);
-    std::vector<unsigned char> block(byte_blocks::kBlock);
+    // A block and the byte after it, which the classification reads too.
+    std::vector<unsigned char> block(byte_blocks::kBlock + 1);
     for (int round = 0; round < 4000; ++round) {
         for (unsigned char& b : block) {
             b = round % 2 == 0 ? edges[random() % sizeof(edges)]

@@ -196,6 +196,10 @@ struct BlockCarry {
     bool inTag;               // a tag runs into the block
     std::uint64_t latch;      // 1 when a blank at the block's start would be dropped
     std::uint64_t digitLast;  // 1 when the input byte before the block is a digit
+    // Not zero once a block has kept a byte of text, not only a tag's line
+    // feed or tab: text has started. Gathered here rather than put in the
+    // state block by block.
+    std::uint64_t textKept;
 };
 
 // What the tags of a block do to it.
@@ -339,9 +343,9 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     const std::uint64_t digitBefore = (m.digit << 1) | carry.digitLast;
     const std::uint64_t dropped = m.blank & (afterWhitespace | (digitBefore & m.digitAfter));
     const std::uint64_t keep = kept & ~dropped;
-    if ((keep & ~appended) != 0) state.atStart = false;
     // The kept "<" of tags that append a byte become that byte.
     out = pack(base, keep, lineFeeds, tabs, out);
+    carry.textKept |= keep & ~appended;
     carry.latch = latched >> 63;
     // After a block cut short the next one starts at a "<", where this is not
     // asked.
@@ -364,7 +368,7 @@ template <Classify classify, Pack pack, bool tagsByMasks, AddLetters addLetters 
 inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state, bool digitBefore) {
     BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
-                     digitBefore ? 1U : 0U};
+                     digitBefore ? 1U : 0U, 0};
     // Copies in locals, which the packing's stores cannot reach: the state
     // and the positions then stay in registers from block to block.
     FilterState local = state;
@@ -381,6 +385,7 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
         at = filterBlock<classify, pack, tagsByMasks, addLetters>(at, end, to, carry, local);
     }
     in = carry.inTag ? afterClose(at, end) : at;
+    if (carry.textKept != 0) local.atStart = false;
     out = to;
     state = local;
 }

@@ -361,7 +361,8 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
 }
 
 // A block at a time, until a script starts, the input reaches
-// state.pauseAt, or the end is near. `digitBefore`
+// state.pauseAt, or the end is near; there is a block's reach of input at
+// `in` to start with. `digitBefore`
 // tells whether the input byte before `in` is a digit. Nothing but tag bytes
 // is written while atStart holds, so out[-1] is only read after a text byte.
 template <Classify classify, Pack pack, bool tagsByMasks, AddLetters addLetters = nullptr>
@@ -376,11 +377,9 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
     unsigned char* to = out;
     // Where the blocks stop: at the pause, or where a block's reach would
     // pass the end. One comparison a block.
-    const unsigned char* stop = at;
-    if (end - at >= kBlockReach) {
-        const unsigned char* const afterLastStart = end - kBlockReach + 1;
-        stop = local.pauseAt < afterLastStart ? local.pauseAt : afterLastStart;
-    }
+    const unsigned char* const afterLastStart = end - kBlockReach + 1;
+    const unsigned char* const stop =
+        local.pauseAt < afterLastStart ? local.pauseAt : afterLastStart;
     while (at < stop && !local.inScript) {
         at = filterBlock<classify, pack, tagsByMasks, addLetters>(at, end, to, carry, local);
     }

@@ -170,59 +170,94 @@ inline bool matchInRegister(const unsigned char* read, std::size_t at, const uns
 // of this register that a name before it covers. Returns where the bytes
 // stored end. The store reaches no further than a register's worth from
 // `write`, which is at or before the register's own place: it never covers
-// text still to be read.
+// text still to be read. The register's own steps are functions of their
+// own, so that `decode` itself holds calls and no vector arithmetic.
 struct Avx2Text {
     static constexpr std::size_t kWidth = 32;
+
+    PLAINWRIT_TARGET_AVX2 static __m256i load(const unsigned char* at) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    }
+
+    PLAINWRIT_TARGET_AVX2 static std::uint64_t ampersands(__m256i bytes) {
+        return static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
+    }
+
+    PLAINWRIT_TARGET_AVX2 static __m256i put(__m256i bytes, std::size_t at, unsigned char code) {
+        const __m256i offsets =
+            _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
+                             20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+        const __m256i here = _mm256_cmpeq_epi8(offsets, _mm256_set1_epi8(static_cast<char>(at)));
+        return _mm256_blendv_epi8(bytes, _mm256_set1_epi8(static_cast<char>(code)), here);
+    }
+
+    PLAINWRIT_TARGET_AVX2 static unsigned char* storeKept(__m256i bytes, std::uint64_t keep,
+                                                          unsigned char* out) {
+        if (keep == 0xFFFFFFFFU) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+            return out + kWidth;
+        }
+        const __m128i low = _mm256_castsi256_si128(bytes);
+        const __m128i high = _mm256_extracti128_si256(bytes, 1);
+        out = byte_compact::compact16(low, static_cast<unsigned>(keep & 0xFFFFU), out);
+        return byte_compact::compact16(high, static_cast<unsigned>(keep >> 16), out);
+    }
 
     PLAINWRIT_TARGET_AVX2 static unsigned char* decode(const unsigned char* read,
                                                        const unsigned char* end,
                                                        std::uint64_t& runOn, unsigned char* write) {
-        __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(read));
-        const __m256i offsets =
-            _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
-                             20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+        __m256i bytes = load(read);
         std::uint64_t keep = 0xFFFFFFFFU & ~runOn;
         runOn = 0;
-        for (auto found = static_cast<std::uint32_t>(
-                 _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
-             found != 0; found &= found - 1) {
+        for (std::uint64_t found = ampersands(bytes); found != 0; found &= found - 1) {
             const std::size_t at = byte_blocks::lowest(found);
             unsigned char code = 0;
-            if (!matchInRegister<kWidth>(read, at, end, code, keep, runOn)) continue;
-            const __m256i here =
-                _mm256_cmpeq_epi8(offsets, _mm256_set1_epi8(static_cast<char>(at)));
-            bytes = _mm256_blendv_epi8(bytes, _mm256_set1_epi8(static_cast<char>(code)), here);
+            if (matchInRegister<kWidth>(read, at, end, code, keep, runOn)) {
+                bytes = put(bytes, at, code);
+            }
         }
-        if (keep == 0xFFFFFFFFU) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(write), bytes);
-            return write + kWidth;
-        }
-        write = byte_compact::compact16(_mm256_castsi256_si128(bytes),
-                                        static_cast<unsigned>(keep & 0xFFFFU), write);
-        return byte_compact::compact16(_mm256_extracti128_si256(bytes, 1),
-                                       static_cast<unsigned>(keep >> 16), write);
+        return storeKept(bytes, keep, write);
     }
 };
 
 struct Avx512Text {
     static constexpr std::size_t kWidth = 64;
 
+    PLAINWRIT_TARGET_COMPRESS static __m512i load(const unsigned char* at) {
+        return _mm512_loadu_si512(at);
+    }
+
+    PLAINWRIT_TARGET_COMPRESS static std::uint64_t ampersands(__m512i bytes) {
+        return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('&'));
+    }
+
+    PLAINWRIT_TARGET_COMPRESS static __m512i put(__m512i bytes, std::size_t at,
+                                                 unsigned char code) {
+        return _mm512_mask_set1_epi8(bytes, std::uint64_t{1} << at, static_cast<char>(code));
+    }
+
+    PLAINWRIT_TARGET_COMPRESS static unsigned char* storeKept(__m512i bytes, std::uint64_t keep,
+                                                              unsigned char* out) {
+        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, bytes));
+        return out + __builtin_popcountll(keep);
+    }
+
     PLAINWRIT_TARGET_COMPRESS static unsigned char* decode(const unsigned char* read,
                                                            const unsigned char* end,
                                                            std::uint64_t& runOn,
                                                            unsigned char* write) {
-        __m512i bytes = _mm512_loadu_si512(read);
+        __m512i bytes = load(read);
         std::uint64_t keep = ~runOn;
         runOn = 0;
-        for (std::uint64_t found = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('&')); found != 0;
-             found &= found - 1) {
+        for (std::uint64_t found = ampersands(bytes); found != 0; found &= found - 1) {
             const std::size_t at = byte_blocks::lowest(found);
             unsigned char code = 0;
-            if (!matchInRegister<kWidth>(read, at, end, code, keep, runOn)) continue;
-            bytes = _mm512_mask_set1_epi8(bytes, found & (0 - found), static_cast<char>(code));
+            if (matchInRegister<kWidth>(read, at, end, code, keep, runOn)) {
+                bytes = put(bytes, at, code);
+            }
         }
-        _mm512_storeu_si512(write, _mm512_maskz_compress_epi8(keep, bytes));
-        return write + __builtin_popcountll(keep);
+        return storeKept(bytes, keep, write);
     }
 };
 

@@ -27,7 +27,6 @@ namespace block_kernel {
 
 using tag_rules::applyTagEffectsWithin;
 using tag_rules::FilterState;
-using tag_rules::isDigit;
 using tag_rules::isWrittenWhitespace;
 using tag_rules::kTagClose;
 

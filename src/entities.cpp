@@ -164,102 +164,99 @@ inline bool matchInRegister(const unsigned char* read, std::size_t at, const uns
     return true;
 }
 
-// A register's worth of text decoded, for the loop below: each reference's
-// code put in its register in place of its "&", and the bytes kept stored
-// packed at `write`; `runOn` as for matchInRegister, and on entry the bytes
-// of this register that a name before it covers. Returns where the bytes
-// stored end. The store reaches no further than a register's worth from
-// `write`, which is at or before the register's own place: it never covers
-// text still to be read. The register's own steps are functions of their
-// own, so that `decode` itself holds calls and no vector arithmetic.
+// A register's worth of text, for the decoder below: its load, where it
+// holds "&", `code` put in place of its byte at `at`, and its bytes that
+// `keep` marks stored packed at `out`, returning where they end. The store
+// reaches no further than a register's worth from `out`. The register goes
+// by reference, so that no vector passes through a function built without
+// its instructions, and each step is a function of its own, so that no
+// vector arithmetic sits beside the decoder's calls.
 struct Avx2Text {
     static constexpr std::size_t kWidth = 32;
+    static constexpr std::uint64_t kWhole = 0xFFFFFFFFU;
+    struct Bytes {
+        __m256i v;
+    };
 
-    PLAINWRIT_TARGET_AVX2 static __m256i load(const unsigned char* at) {
-        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    PLAINWRIT_TARGET_AVX2 static void load(const unsigned char* at, Bytes& bytes) {
+        bytes.v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     }
 
-    PLAINWRIT_TARGET_AVX2 static std::uint64_t ampersands(__m256i bytes) {
+    PLAINWRIT_TARGET_AVX2 static std::uint64_t ampersands(const Bytes& bytes) {
         return static_cast<std::uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&'))));
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes.v, _mm256_set1_epi8('&'))));
     }
 
-    PLAINWRIT_TARGET_AVX2 static __m256i put(__m256i bytes, std::size_t at, unsigned char code) {
+    PLAINWRIT_TARGET_AVX2 static void put(Bytes& bytes, std::size_t at, unsigned char code) {
         const __m256i offsets =
             _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
                              20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
         const __m256i here = _mm256_cmpeq_epi8(offsets, _mm256_set1_epi8(static_cast<char>(at)));
-        return _mm256_blendv_epi8(bytes, _mm256_set1_epi8(static_cast<char>(code)), here);
+        bytes.v = _mm256_blendv_epi8(bytes.v, _mm256_set1_epi8(static_cast<char>(code)), here);
     }
 
-    PLAINWRIT_TARGET_AVX2 static unsigned char* storeKept(__m256i bytes, std::uint64_t keep,
+    PLAINWRIT_TARGET_AVX2 static unsigned char* storeKept(const Bytes& bytes, std::uint64_t keep,
                                                           unsigned char* out) {
-        if (keep == 0xFFFFFFFFU) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+        if (keep == kWhole) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes.v);
             return out + kWidth;
         }
-        const __m128i low = _mm256_castsi256_si128(bytes);
-        const __m128i high = _mm256_extracti128_si256(bytes, 1);
+        const __m128i low = _mm256_castsi256_si128(bytes.v);
+        const __m128i high = _mm256_extracti128_si256(bytes.v, 1);
         out = byte_compact::compact16(low, static_cast<unsigned>(keep & 0xFFFFU), out);
         return byte_compact::compact16(high, static_cast<unsigned>(keep >> 16), out);
-    }
-
-    PLAINWRIT_TARGET_AVX2 static unsigned char* decode(const unsigned char* read,
-                                                       const unsigned char* end,
-                                                       std::uint64_t& runOn, unsigned char* write) {
-        __m256i bytes = load(read);
-        std::uint64_t keep = 0xFFFFFFFFU & ~runOn;
-        runOn = 0;
-        for (std::uint64_t found = ampersands(bytes); found != 0; found &= found - 1) {
-            const std::size_t at = byte_blocks::lowest(found);
-            unsigned char code = 0;
-            if (matchInRegister<kWidth>(read, at, end, code, keep, runOn)) {
-                bytes = put(bytes, at, code);
-            }
-        }
-        return storeKept(bytes, keep, write);
     }
 };
 
 struct Avx512Text {
     static constexpr std::size_t kWidth = 64;
+    static constexpr std::uint64_t kWhole = ~std::uint64_t{0};
+    struct Bytes {
+        __m512i v;
+    };
 
-    PLAINWRIT_TARGET_COMPRESS static __m512i load(const unsigned char* at) {
-        return _mm512_loadu_si512(at);
+    PLAINWRIT_TARGET_COMPRESS static void load(const unsigned char* at, Bytes& bytes) {
+        bytes.v = _mm512_loadu_si512(at);
     }
 
-    PLAINWRIT_TARGET_COMPRESS static std::uint64_t ampersands(__m512i bytes) {
-        return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('&'));
+    PLAINWRIT_TARGET_COMPRESS static std::uint64_t ampersands(const Bytes& bytes) {
+        return _mm512_cmpeq_epi8_mask(bytes.v, _mm512_set1_epi8('&'));
     }
 
-    PLAINWRIT_TARGET_COMPRESS static __m512i put(__m512i bytes, std::size_t at,
-                                                 unsigned char code) {
-        return _mm512_mask_set1_epi8(bytes, std::uint64_t{1} << at, static_cast<char>(code));
+    PLAINWRIT_TARGET_COMPRESS static void put(Bytes& bytes, std::size_t at, unsigned char code) {
+        bytes.v = _mm512_mask_set1_epi8(bytes.v, std::uint64_t{1} << at, static_cast<char>(code));
     }
 
-    PLAINWRIT_TARGET_COMPRESS static unsigned char* storeKept(__m512i bytes, std::uint64_t keep,
+    PLAINWRIT_TARGET_COMPRESS static unsigned char* storeKept(const Bytes& bytes,
+                                                              std::uint64_t keep,
                                                               unsigned char* out) {
-        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, bytes));
+        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, bytes.v));
         return out + __builtin_popcountll(keep);
     }
-
-    PLAINWRIT_TARGET_COMPRESS static unsigned char* decode(const unsigned char* read,
-                                                           const unsigned char* end,
-                                                           std::uint64_t& runOn,
-                                                           unsigned char* write) {
-        __m512i bytes = load(read);
-        std::uint64_t keep = ~runOn;
-        runOn = 0;
-        for (std::uint64_t found = ampersands(bytes); found != 0; found &= found - 1) {
-            const std::size_t at = byte_blocks::lowest(found);
-            unsigned char code = 0;
-            if (matchInRegister<kWidth>(read, at, end, code, keep, runOn)) {
-                bytes = put(bytes, at, code);
-            }
-        }
-        return storeKept(bytes, keep, write);
-    }
 };
+
+// A register's worth of text decoded: each reference's code put in its
+// register in place of its "&", and the bytes kept stored packed at
+// `write`, which is at or before the register's own place, so the store
+// never covers text still to be read; `runOn` as for matchInRegister, and
+// on entry the bytes of this register that a name before it covers.
+// Returns where the bytes stored end.
+template <typename Text>
+inline unsigned char* decodeRegister(const unsigned char* read, const unsigned char* end,
+                                     std::uint64_t& runOn, unsigned char* write) {
+    typename Text::Bytes bytes;
+    Text::load(read, bytes);
+    std::uint64_t keep = Text::kWhole & ~runOn;
+    runOn = 0;
+    for (std::uint64_t found = Text::ampersands(bytes); found != 0; found &= found - 1) {
+        const std::size_t at = byte_blocks::lowest(found);
+        unsigned char code = 0;
+        if (matchInRegister<Text::kWidth>(read, at, end, code, keep, runOn)) {
+            Text::put(bytes, at, code);
+        }
+    }
+    return Text::storeKept(bytes, keep, write);
+}
 
 // Decodes a register's worth of text at a time, up to the last whole
 // register before `stop`; the caller decodes the rest. Registers go on one
@@ -286,7 +283,7 @@ inline void decodeByRegisters(unsigned char* text, const unsigned char* stop,
     }
     std::uint64_t runOn = 0;
     while (stop - read >= kStep) {
-        write = Text::decode(read, end, runOn, write);
+        write = decodeRegister<Text>(read, end, runOn, write);
         read += kStep;
     }
     read += __builtin_popcountll(runOn);

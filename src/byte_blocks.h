@@ -32,6 +32,11 @@
 #define PLAINWRIT_TARGET_SSE2
 #endif
 
+// The AVX-512 forms, unless the build leaves them out.
+#if defined(PLAINWRIT_BLOCKS_AVX2) && !defined(PLAINWRIT_WITHOUT_AVX512)
+#define PLAINWRIT_BLOCKS_AVX512 1
+#endif
+
 // Whether every caller may use the SSE2 forms, not only one compiled for them.
 #if defined(PLAINWRIT_BLOCKS_SSE2) && \
     (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
@@ -289,6 +294,8 @@ PLAINWRIT_TARGET_AVX2 inline void addLettersWide(const unsigned char* at, BlockM
     classifyLetters32(at + 32, 32, rows, m);
 }
 
+#if defined(PLAINWRIT_BLOCKS_AVX512)
+
 // AVX-512 (byte instructions), the whole block at once: each test gives its
 // 64-bit mask directly. The marks and the letters in two steps, as above.
 #define PLAINWRIT_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx2,bmi,bmi2,popcnt")))
@@ -336,6 +343,8 @@ PLAINWRIT_TARGET_AVX512 inline void addLettersWidest(const unsigned char* at, Bl
                     equal64<'i'>(folded, rows) | m.letterR;
 }
 
+#endif
+
 PLAINWRIT_TARGET_AVX2 inline std::size_t countBitsPopcnt(std::uint64_t bits) {
     return static_cast<std::size_t>(__builtin_popcountll(bits));
 }
@@ -348,12 +357,15 @@ inline bool haveWide() {
     // GCOVR_EXCL_BR_STOP
 }
 
+#if defined(PLAINWRIT_BLOCKS_AVX512)
 // Whether the processor running this, and its system, can use classifyWidestMarks.
 inline bool haveWidest() {
     // GCOVR_EXCL_BR_START: a processor without these is needed for the other outcome
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && haveWide();
     // GCOVR_EXCL_BR_STOP
 }
+
+#endif
 
 #endif
 

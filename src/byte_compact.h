@@ -141,7 +141,7 @@ inline bool haveShuffle() { return __builtin_cpu_supports("ssse3") != 0; }
 
 #endif
 
-#if defined(PLAINWRIT_BLOCKS_AVX2)
+#if defined(PLAINWRIT_BLOCKS_AVX512)
 
 #define PLAINWRIT_TARGET_COMPRESS \
     __attribute__((target("avx512f,avx512bw,avx512vbmi2,avx2,bmi,bmi2,popcnt")))

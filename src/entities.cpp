@@ -208,6 +208,7 @@ struct Avx2Text {
     }
 };
 
+#if defined(PLAINWRIT_BLOCKS_AVX512)
 struct Avx512Text {
     static constexpr std::size_t kWidth = 64;
     static constexpr std::uint64_t kWhole = ~std::uint64_t{0};
@@ -234,6 +235,7 @@ struct Avx512Text {
         return out + __builtin_popcountll(keep);
     }
 };
+#endif
 
 // A register's worth of text decoded: each reference's code put in its
 // register in place of its "&", and the bytes kept stored packed at
@@ -341,7 +343,9 @@ PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void decodeByAvx2(unsigned char* 
     decodeByRegisters<Avx2Text>(text, stop, end, cursor);
     decodeUpTo<moveByLibrary>(text, stop, end, cursor);
 }
+#endif
 
+#if defined(PLAINWRIT_BLOCKS_AVX512) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
 PLAINWRIT_TARGET_COMPRESS __attribute__((flatten)) void decodeByAvx512(unsigned char* text,
                                                                        const unsigned char* stop,
                                                                        const unsigned char* end,
@@ -358,6 +362,8 @@ DecodeUpTo decoderFor(DecodeMoves moves) {
         case DecodeMoves::kLibrary: return decodeByLibrary;
 #if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
         case DecodeMoves::kAvx2: return byte_blocks::haveWide() ? decodeByAvx2 : nullptr;
+#endif
+#if defined(PLAINWRIT_BLOCKS_AVX512) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
         case DecodeMoves::kAvx512: return byte_compact::haveCompress() ? decodeByAvx512 : nullptr;
 #endif
         default: return nullptr;  // GCOVR_EXCL_LINE: for builds without the vector forms

@@ -60,7 +60,9 @@ PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void blocksAvx2(const unsigned ch
         block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>,
         true, byte_blocks::addLettersWide>(in, end, out, state, digitBefore);
 }
+#endif
 
+#if defined(PLAINWRIT_BLOCKS_AVX512) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
 PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigned char*& in,
                                                                    const unsigned char* end,
                                                                    unsigned char*& out,
@@ -101,6 +103,8 @@ BlockLoop blockLoopFor(BlockPath path) {
 #endif
 #if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
         case BlockPath::kAvx2: return byte_blocks::haveWide() ? blocksAvx2 : nullptr;
+#endif
+#if defined(PLAINWRIT_BLOCKS_AVX512) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
         case BlockPath::kAvx512: return byte_blocks::haveWidest() ? blocksAvx512 : nullptr;
         case BlockPath::kAvx512Compress:
             return byte_compact::haveCompress() ? blocksAvx512Compress : nullptr;
@@ -112,11 +116,13 @@ BlockLoop blockLoopFor(BlockPath path) {
 DecodeMoves decodeMovesFor(BlockPath path) {
     DecodeMoves moves = DecodeMoves::kLibrary;
     if (path == BlockPath::kAvx2) moves = DecodeMoves::kAvx2;
+#if defined(PLAINWRIT_BLOCKS_AVX512)
     if (path == BlockPath::kAvx512 || path == BlockPath::kAvx512Compress) {
         // Without the compress instruction the AVX2 form serves.
         moves =
             decodeMovesAvailable(DecodeMoves::kAvx512) ? DecodeMoves::kAvx512 : DecodeMoves::kAvx2;
     }
+#endif
     // A path the processor lacks runs byte by byte, and so does its decoder.
     return decodeMovesAvailable(moves) ? moves : DecodeMoves::kLibrary;
 }

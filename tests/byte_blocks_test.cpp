@@ -85,6 +85,8 @@ TEST(ByteBlocks, FlagExactlyTheRightBytes) {
             byte_blocks::addLettersWide(block.data(), wide);
             expectSame(wide, expected);
         }
+#endif
+#if defined(PLAINWRIT_BLOCKS_AVX512)
         if (byte_blocks::haveWidest()) {
             byte_blocks::BlockMasks widest = byte_blocks::classifyWidestMarks(block.data());
             byte_blocks::addLettersWidest(block.data(), widest);
@@ -131,7 +133,7 @@ TEST(ByteBlocks, PackExactlyTheKeptBytes) {
 #if defined(PLAINWRIT_SHUFFLE_COMPACTION)
         if (byte_compact::haveShuffle()) check(byte_compact::compactShuffle);
 #endif
-#if defined(PLAINWRIT_BLOCKS_AVX2)
+#if defined(PLAINWRIT_BLOCKS_AVX512)
         if (byte_compact::haveCompress()) {
             check([](const unsigned char* in, std::uint64_t kept, unsigned char* out) {
                 return byte_compact::compactCompressPatched(in, kept, 0, 0, out);

@@ -1,7 +1,8 @@
 // The block kernel: 64 bytes of ordinary text at a time, as bit masks.
 //   - one classification gives a bit mask per byte class (control, "<", ">",
 //     blank, digit, and the letters that tags with an effect begin with; on
-//     the AVX2 and AVX-512 paths the letters only for blocks with a tag);
+//     the AVX2 and AVX-512 paths, for blocks with a tag, what the bytes
+//     after each offset name instead of the letters);
 //   - tags are found by a running parity of "<" and ">" where the two take
 //     turns, tag by tag where they do not;
 //   - the short effect tags are decided by masks where the classification
@@ -120,26 +121,12 @@ inline std::uint64_t effectCandidates(const byte_blocks::BlockMasks& m, std::uin
     return starts & (named | closing | (m.letterP >> 1) | kNearEnd);
 }
 
-// The tags a block must look at one by one: those that may change the script
-// or table state or append a byte after a longer prefix ("<s" or "</s" then
-// a, c, d, i or r, as in "<script"; "<t" or "</t" then a, c or i, as in
-// "<table" and "</title"). Only the short effect tags ("<tr", "<td", "<br",
-// "<hr", "<p") remain for the others, and the table state holds until the
-// first tag looked at: masks decide them all at once. `starts` holds no "<"
-// too near the block's end for its masks to tell (see kLateStarts).
-inline std::uint64_t tagsToLookAt(const byte_blocks::BlockMasks& m, std::uint64_t starts) {
-    const std::uint64_t letterS = m.letterST & ~m.letterT;
-    const std::uint64_t letterACI = m.letterACDIR & ~(m.letterD | m.letterR);
-    const std::uint64_t named =
-        ((letterS >> 1) & (m.letterACDIR >> 2)) | ((m.letterT >> 1) & (letterACI >> 2));
-    const std::uint64_t closing = (m.slash >> 1) & (((letterS >> 2) & (m.letterACDIR >> 3)) |
-                                                    ((m.letterT >> 2) & (letterACI >> 3)));
-    return starts & (named | closing);
-}
-
-// The masks above and in filterBlock restate the rows of the tag table: the
-// short rows, what they append and where, and that every longer prefix is
-// one tagsToLookAt hands on. This keeps the two in step.
+// The names (byte_blocks::TagNames) and filterBlock restate the rows of the
+// tag table: the short rows, what they append and where, and that every
+// longer prefix is one the names hand on to be looked at. This keeps the two
+// in step. Only the short effect tags ("<tr", "<td", "<br", "<hr", "<p")
+// remain for the masks, and the table state holds until the first tag
+// looked at: masks decide them all at once.
 constexpr bool isOneOf(char c, const char* set) {
     for (; *set != '\0'; ++set) {
         if (*set == c) return true;
@@ -230,18 +217,6 @@ inline TagEffects lookAtEachTag(const unsigned char* base, const unsigned char* 
     return effects;
 }
 
-// The same, out of line, for the block loop that decides most tags by
-// masks: few of its blocks need it, and it keeps its registers without it.
-// The masks come by value, so that only the blocks that call it keep them in
-// memory.
-__attribute__((noinline)) inline TagEffects lookAtRemainingTags(const unsigned char* base,
-                                                                const unsigned char* end,
-                                                                byte_blocks::BlockMasks m,
-                                                                std::uint64_t starts,
-                                                                FilterState& state) {
-    return lookAtEachTag(base, end, m, starts, state);
-}
-
 // `classify` gives the masks and `pack` packs the kept bytes. Returns
 // where the input goes on: after the block, after the ">" of a long tag
 // that covers it, or after a script start tag with state.inScript set, for
@@ -270,15 +245,19 @@ inline unsigned char* packThenPatch(const unsigned char* block, std::uint64_t ke
     return end;
 }
 
-// Adds the letter masks to a block's classification.
-using AddLetters = void (*)(const unsigned char*, byte_blocks::BlockMasks&);
+// What the bytes after each offset of a block name.
+using NameTags = byte_blocks::TagNames (*)(const unsigned char*);
 
 // `tagsByMasks` decides the short effect tags by masks; `classify` then
-// gives only the marks, and `addLetters` adds the letters for blocks that
-// hold a tag. Where the classification costs more than the tag loop it
-// saves (the 16-byte and the word-wide ways), `classify` gives the letters
-// too and the tags are looked at one by one.
-template <Classify classify, Pack pack, bool tagsByMasks, AddLetters addLetters = nullptr>
+// gives only the marks, and `nameTags` the names for blocks that hold a tag.
+// Where the classification costs more than the tag loop it saves (the
+// 16-byte and the word-wide ways), `classify` gives the letters too and the
+// tags are looked at one by one.
+//
+// Where tags are decided by masks, a block with a tag they cannot decide
+// (one that may change the script or table state, or append a byte after a
+// longer prefix) is left as it is, and the result is null.
+template <Classify classify, Pack pack, bool tagsByMasks, NameTags nameTags = nullptr>
 inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
                                         unsigned char*& out, BlockCarry& carry,
                                         FilterState& state) {
@@ -291,7 +270,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
         carry.digitLast = 0;
         return afterClose(base + kBlock, end);
     }
-    carry.inTag = spans.openAtEnd;
+    bool inTagAfter = spans.openAtEnd;
 
     std::uint64_t lineFeeds = 0;  // "<" whose tag appends a line feed in their place
     std::uint64_t tabs = 0;       // and a tab
@@ -301,36 +280,22 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
         lineFeeds = effects.lineFeeds;
         tabs = effects.tabs;
         taken = effects.taken;
-        carry.inTag = carry.inTag && taken == ~std::uint64_t{0};
+        inTagAfter = inTagAfter && taken == ~std::uint64_t{0};
     } else if (spans.starts != 0) {
-        addLetters(base, m);
+        const byte_blocks::TagNames names = nameTags(base);
         // The block up to a tag in its last bytes (all of it when there is
         // none); the tag then runs into no block.
         const std::uint64_t late = spans.starts & kLateStarts;
         taken = (late & (0 - late)) - 1;
-        carry.inTag = carry.inTag && late == 0;
         const std::uint64_t starts = spans.starts & taken;
-        const std::uint64_t lookAt = tagsToLookAt(m, starts);
-        // The tags before the first one looked at, by masks.
-        const std::uint64_t byMasks = starts & ((lookAt & (0 - lookAt)) - 1);
+        // A tag the masks cannot decide: the block is the caller's, untouched.
+        if ((starts & names.lookAt) != 0) return nullptr;
+        inTagAfter = inTagAfter && late == 0;
         const std::uint64_t outsideTable = state.inTable ? 0 : ~std::uint64_t{0};
-        const std::uint64_t t = m.letterT >> 1;
-        const std::uint64_t r = m.letterR >> 2;
-        const std::uint64_t brOrHr = (m.letterBH >> 1) & r;
-        lineFeeds = byMasks & ((t & r) | ((brOrHr | (m.letterP >> 1)) & outsideTable));
-        tabs = byMasks & t & (m.letterD >> 2);
-        if (lookAt != 0) {
-            // A copy of the state goes, so that the state itself need not be
-            // in memory for the other blocks.
-            FilterState looked = state;
-            const TagEffects effects = lookAtRemainingTags(base, end, m, starts & ~byMasks, looked);
-            state = looked;
-            lineFeeds |= effects.lineFeeds;
-            tabs |= effects.tabs;
-            taken &= effects.taken;
-            carry.inTag = carry.inTag && effects.taken == ~std::uint64_t{0};
-        }
+        lineFeeds = starts & (names.tr | (names.brHrP & outsideTable));
+        tabs = starts & names.td;
     }
+    carry.inTag = inTagAfter;
     const std::uint64_t appended = lineFeeds | tabs;
 
     const std::uint64_t text = ~(spans.tagged | m.control) & taken;
@@ -359,12 +324,33 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
     return taken == ~std::uint64_t{0} ? base + kBlock : base + byte_blocks::lowest(~taken);
 }
 
+// Where a block loop stands, passed by value to the rare block out of line,
+// so that the loop keeps all of it in registers.
+struct BlockStep {
+    const unsigned char* at;
+    unsigned char* out;
+    BlockCarry carry;
+    FilterState state;
+};
+
+// A block whose tags the masks cannot all decide: each tag that may have an
+// effect looked at one by one, out of line, with the portable
+// classification and packing. Few blocks need it: those with a script, a
+// table or a title tag, or a longer name that begins like one.
+__attribute__((noinline)) inline BlockStep filterBlockTagByTag(BlockStep step,
+                                                               const unsigned char* end) {
+    step.at = filterBlock<byte_blocks::classify,
+                          packThenPatch<byte_compact::compactRuns, byte_blocks::countBits>, false>(
+        step.at, end, step.out, step.carry, step.state);
+    return step;
+}
+
 // A block at a time, until a script starts, the input reaches
 // state.pauseAt, or the end is near; there is a block's reach of input at
 // `in` to start with. `digitBefore`
 // tells whether the input byte before `in` is a digit. Nothing but tag bytes
 // is written while atStart holds, so out[-1] is only read after a text byte.
-template <Classify classify, Pack pack, bool tagsByMasks, AddLetters addLetters = nullptr>
+template <Classify classify, Pack pack, bool tagsByMasks, NameTags nameTags = nullptr>
 inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
                              unsigned char*& out, FilterState& state, bool digitBefore) {
     BlockCarry carry{false, state.atStart || isWrittenWhitespace(out[-1]) ? 1U : 0U,
@@ -380,7 +366,17 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
     const unsigned char* const stop =
         local.pauseAt < afterLastStart ? local.pauseAt : afterLastStart;
     while (at < stop && !local.inScript) {
-        at = filterBlock<classify, pack, tagsByMasks, addLetters>(at, end, to, carry, local);
+        const unsigned char* const next =
+            filterBlock<classify, pack, tagsByMasks, nameTags>(at, end, to, carry, local);
+        if (next != nullptr) {
+            at = next;
+            continue;
+        }
+        const BlockStep step = filterBlockTagByTag({at, to, carry, local}, end);
+        at = step.at;
+        to = step.out;
+        carry = step.carry;
+        local = step.state;
     }
     in = carry.inTag ? afterClose(at, end) : at;
     if (carry.textKept != 0) local.atStart = false;

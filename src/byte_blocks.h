@@ -69,7 +69,32 @@ struct BlockMasks {
     std::uint64_t letterD;  // d, either case
 };
 
+// What the bytes after each offset name, for a "<" there: bit i is set when
+// the bytes from offset i + 1 begin the name given (either case). Exact for
+// offsets 0 to 60: a tag that starts in the last three bytes is left to the
+// next block.
+struct TagNames {
+    std::uint64_t tr;     // "tr": a line feed anywhere
+    std::uint64_t brHrP;  // "br", "hr" or "p": a line feed outside a table
+    std::uint64_t td;     // "td": a tab
+    // "s" then a, c, d, i or r, or "t" then a, c or i, with or without a
+    // "/" before: names only the tag table can tell apart ("script",
+    // "table", "title", "strong"...).
+    std::uint64_t lookAt;
+};
+
 #if defined(PLAINWRIT_HAVE_BYTE_BLOCKS)
+
+// The names, from the letter masks of a block.
+inline TagNames namesFromLetters(const BlockMasks& m) {
+    const std::uint64_t t = m.letterT >> 1;
+    const std::uint64_t r = m.letterR >> 2;
+    const std::uint64_t letterS = m.letterST & ~m.letterT;
+    const std::uint64_t letterACI = m.letterACDIR & ~(m.letterD | m.letterR);
+    const std::uint64_t named = ((letterS >> 1) & (m.letterACDIR >> 2)) | (t & (letterACI >> 2));
+    return {t & r, (((m.letterBH >> 1) & r) | (m.letterP >> 1)), t & (m.letterD >> 2),
+            named | ((m.slash >> 1) & (named >> 1))};
+}
 
 // The digits after each byte, from the digits of the block and the byte
 // after it.
@@ -249,32 +274,7 @@ PLAINWRIT_TARGET_AVX2 inline void classifyMarks32(const unsigned char* at, unsig
     m.digit |= bits32(digits32(v, rows), shift);
 }
 
-// The bytes that tell tags apart, needed only by blocks that hold a tag.
-PLAINWRIT_TARGET_AVX2 inline void classifyLetters32(const unsigned char* at, unsigned shift,
-                                                    const CompareRows* rows, BlockMasks& m) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-    const __m256i folded = _mm256_or_si256(v, row32<0x20>(rows));
-    m.slash |= bits32(equal32<'/'>(v, rows), shift);
-    const __m256i t = equal32<'t'>(folded, rows);
-    const __m256i r = equal32<'r'>(folded, rows);
-    const __m256i d = equal32<'d'>(folded, rows);
-    m.letterST |= bits32(_mm256_or_si256(equal32<'s'>(folded, rows), t), shift);
-    m.letterBH |=
-        bits32(_mm256_or_si256(equal32<'b'>(folded, rows), equal32<'h'>(folded, rows)), shift);
-    m.letterP |= bits32(equal32<'p'>(folded, rows), shift);
-    m.letterACDIR |= bits32(
-        _mm256_or_si256(
-            _mm256_or_si256(_mm256_or_si256(equal32<'a'>(folded, rows), equal32<'c'>(folded, rows)),
-                            _mm256_or_si256(d, equal32<'i'>(folded, rows))),
-            r),
-        shift);
-    m.letterT |= bits32(t, shift);
-    m.letterR |= bits32(r, shift);
-    m.letterD |= bits32(d, shift);
-}
-
-// In two steps, so that a block loop can leave the letters out of blocks
-// without tags: classifyWideMarks, then addLettersWide.
+// The marks only: the names come from nameTagsWide, for blocks with a tag.
 PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWideMarks(const unsigned char* at) {
     const CompareRows* rows = compareRows();
     BlockMasks m{};
@@ -288,10 +288,161 @@ PLAINWRIT_TARGET_AVX2 inline BlockMasks classifyWideMarks(const unsigned char* a
     return m;
 }
 
-PLAINWRIT_TARGET_AVX2 inline void addLettersWide(const unsigned char* at, BlockMasks& m) {
-    const CompareRows* rows = compareRows();
-    classifyLetters32(at, 0, rows, m);
-    classifyLetters32(at + 32, 32, rows, m);
+// The names by table lookups rather than a compare per letter. A byte is
+// looked up by its low four bits and by its high four, and the two results
+// ANDed: each bit then tells whether the byte is in one set. One such lookup
+// for the byte after the "<" and one for the byte after that, ANDed again,
+// give each name's test as one bit (kNameBits). A set must be every low half
+// of some set with every high half of another, as these letters, in both
+// cases, are; nameTablesAreExact checks it.
+struct NameBit {
+    const char* first;   // what the byte after "<" may be, in lower case
+    const char* second;  // and the byte after that; any byte if empty
+};
+constexpr NameBit kNameBits[8] = {
+    {"t", "r"}, {"bh", "r"},  {"t", "d"}, {"s", "acdi"},
+    {"s", "r"}, {"t", "aci"}, {"p", ""},  {"/", ""},
+};
+// Which bits give which name; the slash is the top bit, 7.
+constexpr unsigned kNameTrBit = 0;
+constexpr unsigned kNameTdBit = 2;
+constexpr unsigned kNameBrHrP = 0x02 | 0x40;
+constexpr unsigned kNameLookAt = 0x08 | 0x10 | 0x20;
+
+struct alignas(32) NameTables {
+    unsigned char firstLow[32];
+    unsigned char firstHigh[32];
+    unsigned char secondLow[32];
+    unsigned char secondHigh[32];
+    // Constants, as rows for the same reason as kCompareRows.
+    unsigned char lowHalf[32];    // 0x0F
+    unsigned char brHrP[32];      // kNameBrHrP
+    unsigned char brHrPTop[32];   // what sets the top bit of any byte of kNameBrHrP
+    unsigned char lookAt[32];     // kNameLookAt
+    unsigned char lookAtTop[32];  // and the same for it
+};
+
+constexpr unsigned char lowerCase(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+}
+
+constexpr bool inSet(unsigned char c, const char* set) {
+    if (*set == '\0') return true;
+    for (; *set != '\0'; ++set) {
+        if (static_cast<unsigned char>(*set) == lowerCase(c)) return true;
+    }
+    return false;
+}
+
+// Each of the 16 entries repeated in both halves of 32, as the lookup
+// instruction takes its table per 16-byte lane.
+constexpr void markHalves(unsigned char (&low)[32], unsigned char (&high)[32], const char* set,
+                          unsigned char bit) {
+    for (unsigned b = 0; b < 256; ++b) {
+        if (!inSet(static_cast<unsigned char>(b), set)) continue;
+        for (unsigned lane = 0; lane < 32; lane += 16) {
+            low[lane + (b & 15U)] |= bit;
+            high[lane + (b >> 4)] |= bit;
+        }
+    }
+}
+
+constexpr void fill(unsigned char (&row)[32], unsigned char value) {
+    for (unsigned char& b : row) b = value;
+}
+
+constexpr NameTables makeNameTables() {
+    NameTables t{};
+    for (unsigned i = 0; i < 8; ++i) {
+        const auto bit = static_cast<unsigned char>(1U << i);
+        markHalves(t.firstLow, t.firstHigh, kNameBits[i].first, bit);
+        markHalves(t.secondLow, t.secondHigh, kNameBits[i].second, bit);
+    }
+    fill(t.lowHalf, 0x0F);
+    fill(t.brHrP, kNameBrHrP);
+    fill(t.brHrPTop, static_cast<unsigned char>(0x80 - (kNameBrHrP & (0 - kNameBrHrP))));
+    fill(t.lookAt, kNameLookAt);
+    fill(t.lookAtTop, static_cast<unsigned char>(0x80 - (kNameLookAt & (0 - kNameLookAt))));
+    return t;
+}
+
+inline constexpr NameTables kNameTables = makeNameTables();
+
+// The lookups give each test exactly: for every byte and table pair, the
+// bit is set just for the bytes of its set.
+constexpr bool nameTablesAreExact() {
+    for (unsigned i = 0; i < 8; ++i) {
+        for (unsigned b = 0; b < 256; ++b) {
+            const bool first =
+                ((kNameTables.firstLow[b & 15U] & kNameTables.firstHigh[b >> 4]) >> i & 1U) != 0;
+            const bool second =
+                ((kNameTables.secondLow[b & 15U] & kNameTables.secondHigh[b >> 4]) >> i & 1U) != 0;
+            if (first != inSet(static_cast<unsigned char>(b), kNameBits[i].first) ||
+                second != inSet(static_cast<unsigned char>(b), kNameBits[i].second)) {
+                return false;
+            }
+        }
+    }
+    // The sum that sets a top bit may not carry out of the byte.
+    return kNameBrHrP + kNameTables.brHrPTop[0] < 0x100 &&
+           kNameLookAt + kNameTables.lookAtTop[0] < 0x100 &&
+           ((kNameBrHrP | kNameLookAt) & 0x80U) == 0;
+}
+static_assert(nameTablesAreExact(),
+              "a name test is not a set of low halves with a set of high halves");
+
+inline const NameTables* nameTables() {
+    const NameTables* tables = &kNameTables;
+    __asm__("" : "+r"(tables));
+    return tables;
+}
+
+PLAINWRIT_TARGET_AVX2 inline __m256i load32(const unsigned char* at) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+}
+
+PLAINWRIT_TARGET_AVX2 inline __m256i lookUp32(const unsigned char (&low)[32],
+                                              const unsigned char (&high)[32], __m256i bytes,
+                                              __m256i lowHalf) {
+    const __m256i lows = _mm256_and_si256(bytes, lowHalf);
+    const __m256i highs = _mm256_and_si256(_mm256_srli_epi16(bytes, 4), lowHalf);
+    return _mm256_and_si256(_mm256_shuffle_epi8(load32(low), lows),
+                            _mm256_shuffle_epi8(load32(high), highs));
+}
+
+// Whether any of the bits of `set` is set in each byte, into the top bit.
+PLAINWRIT_TARGET_AVX2 inline std::uint64_t anyOf32(__m256i bits, const unsigned char (&set)[32],
+                                                   const unsigned char (&top)[32], unsigned shift) {
+    return bits32(_mm256_add_epi8(_mm256_and_si256(bits, load32(set)), load32(top)), shift);
+}
+
+// The name bits of the 32 offsets from `at`.
+PLAINWRIT_TARGET_AVX2 inline __m256i nameBits32(const unsigned char* at, const NameTables* t) {
+    const __m256i lowHalf = load32(t->lowHalf);
+    const __m256i first = lookUp32(t->firstLow, t->firstHigh, load32(at + 1), lowHalf);
+    const __m256i second = lookUp32(t->secondLow, t->secondHigh, load32(at + 2), lowHalf);
+    return _mm256_and_si256(first, second);
+}
+
+// A single bit of each byte, shifted to its top: the shift works on 16-bit
+// lanes, but only the top bit of each byte is taken.
+template <unsigned bit>
+PLAINWRIT_TARGET_AVX2 inline std::uint64_t oneBit64(__m256i low, __m256i high) {
+    return bits32(_mm256_slli_epi16(low, 7 - bit), 0) |
+           bits32(_mm256_slli_epi16(high, 7 - bit), 32);
+}
+
+// Written out for both halves, so that every shift is a constant.
+PLAINWRIT_TARGET_AVX2 inline TagNames nameTagsWide(const unsigned char* at) {
+    const NameTables* t = nameTables();
+    const __m256i low = nameBits32(at, t);
+    const __m256i high = nameBits32(at + 32, t);
+    const std::uint64_t slash = bits32(low, 0) | bits32(high, 32);
+    const std::uint64_t named =
+        anyOf32(low, t->lookAt, t->lookAtTop, 0) | anyOf32(high, t->lookAt, t->lookAtTop, 32);
+    return {oneBit64<kNameTrBit>(low, high),
+            anyOf32(low, t->brHrP, t->brHrPTop, 0) | anyOf32(high, t->brHrP, t->brHrPTop, 32),
+            oneBit64<kNameTdBit>(low, high), named | (slash & (named >> 1))};
 }
 
 #if defined(PLAINWRIT_BLOCKS_AVX512)
@@ -341,6 +492,12 @@ PLAINWRIT_TARGET_AVX512 inline void addLettersWidest(const unsigned char* at, Bl
     m.letterP = equal64<'p'>(folded, rows);
     m.letterACDIR = equal64<'a'>(folded, rows) | equal64<'c'>(folded, rows) | m.letterD |
                     equal64<'i'>(folded, rows) | m.letterR;
+}
+
+PLAINWRIT_TARGET_AVX512 inline TagNames nameTagsWidest(const unsigned char* at) {
+    BlockMasks m{};
+    addLettersWidest(at, m);
+    return namesFromLetters(m);
 }
 
 #endif

@@ -58,7 +58,7 @@ PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void blocksAvx2(const unsigned ch
     filterBlocksWith<
         byte_blocks::classifyWideMarks,
         block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>,
-        true, byte_blocks::addLettersWide>(in, end, out, state, digitBefore);
+        true, byte_blocks::nameTagsWide>(in, end, out, state, digitBefore);
 }
 #endif
 
@@ -71,14 +71,14 @@ PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) void blocksAvx512(const unsigne
     filterBlocksWith<
         byte_blocks::classifyWidestMarks,
         block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>,
-        true, byte_blocks::addLettersWidest>(in, end, out, state, digitBefore);
+        true, byte_blocks::nameTagsWidest>(in, end, out, state, digitBefore);
 }
 
 PLAINWRIT_TARGET_COMPRESS __attribute__((flatten)) void blocksAvx512Compress(
     const unsigned char*& in, const unsigned char* end, unsigned char*& out, FilterState& state,
     bool digitBefore) {
     filterBlocksWith<byte_blocks::classifyWidestMarks, byte_compact::compactCompressPatched, true,
-                     byte_blocks::addLettersWidest>(in, end, out, state, digitBefore);
+                     byte_blocks::nameTagsWidest>(in, end, out, state, digitBefore);
 }
 #endif
 

@@ -55,10 +55,8 @@ PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) void blocksAvx2(const unsigned ch
                                                                unsigned char*& out,
                                                                FilterState& state,
                                                                bool digitBefore) {
-    filterBlocksWith<
-        byte_blocks::classifyWideMarks,
-        block_kernel::packThenPatch<byte_compact::compactShuffle, byte_blocks::countBitsPopcnt>,
-        true, byte_blocks::nameTagsWide>(in, end, out, state, digitBefore);
+    filterBlocksWith<byte_blocks::classifyWideMarks, byte_compact::compactShufflePatched, true,
+                     byte_blocks::nameTagsWide>(in, end, out, state, digitBefore);
 }
 #endif
 

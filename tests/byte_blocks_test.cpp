@@ -200,13 +200,46 @@ TEST(ByteBlocks, PackExactlyTheKeptBytes) {
 #if defined(PLAINWRIT_SHUFFLE_COMPACTION)
         if (byte_compact::haveShuffle()) check(byte_compact::compactShuffle);
 #endif
-#if defined(PLAINWRIT_BLOCKS_AVX512)
-        if (byte_compact::haveCompress()) {
-            check([](const unsigned char* in, std::uint64_t kept, unsigned char* out) {
-                return byte_compact::compactCompressPatched(in, kept, 0, 0, out);
-            });
-        }
+    }
+}
+
+// Packing with a tag's line feed or tab in place of some kept bytes: the
+// bytes patched are none, all, the first or the last kept, and any at
+// random, each kind alone and both kinds together.
+TEST(ByteBlocks, PatchThePackedBytes) {
+    using Packing = unsigned char* (*)(const unsigned char*, std::uint64_t, std::uint64_t,
+                                       std::uint64_t, unsigned char*);
+    std::vector<Packing> packings;
+#if defined(PLAINWRIT_BLOCKS_AVX2) && defined(PLAINWRIT_SHUFFLE_COMPACTION)
+    if (byte_blocks::haveWide()) packings.push_back(byte_compact::compactShufflePatched);
 #endif
+#if defined(PLAINWRIT_BLOCKS_AVX512)
+    if (byte_compact::haveCompress()) packings.push_back(byte_compact::compactCompressPatched);
+#endif
+    if (packings.empty()) GTEST_SKIP() << "not on this processor";
+    std::vector<unsigned char> block(byte_compact::kRoom);
+    for (unsigned i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>(0x80 + i);
+    std::mt19937_64 random(13);
+    for (int round = 0; round < 3000; ++round) {
+        const std::uint64_t keep = round == 0 ? ~std::uint64_t{0} : random() | random();
+        const std::uint64_t first = keep & (0 - keep);
+        const std::uint64_t last = keep == 0 ? 0 : std::uint64_t{1} << (63 - __builtin_clzll(keep));
+        const std::uint64_t picks[] = {0, keep, first, last, keep & random() & random()};
+        const std::uint64_t lineFeeds = picks[round % 5] & ~(round % 3 == 0 ? keep & random() : 0);
+        const std::uint64_t tabs = round % 2 == 0 ? picks[(round / 5) % 5] & ~lineFeeds : 0;
+        std::vector<unsigned char> expected;
+        for (unsigned i = 0; i < byte_blocks::kBlock; ++i) {
+            const std::uint64_t bit = std::uint64_t{1} << i;
+            if ((keep & bit) == 0) continue;
+            expected.push_back((lineFeeds & bit) != 0 ? '\n' : (tabs & bit) != 0 ? '\t' : block[i]);
+        }
+        for (const Packing pack : packings) {
+            std::vector<unsigned char> out(byte_compact::kRoom, 0);
+            const unsigned char* end = pack(block.data(), keep, lineFeeds, tabs, out.data());
+            ASSERT_EQ(static_cast<std::size_t>(end - out.data()), expected.size()) << keep;
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin()))
+                << keep << " " << lineFeeds << " " << tabs;
+        }
     }
 }
 

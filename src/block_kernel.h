@@ -337,8 +337,8 @@ struct BlockStep {
 // effect looked at one by one, out of line, with the portable
 // classification and packing. Few blocks need it: those with a script, a
 // table or a title tag, or a longer name that begins like one.
-__attribute__((noinline)) inline BlockStep filterBlockTagByTag(BlockStep step,
-                                                               const unsigned char* end) {
+__attribute__((noinline, flatten)) inline BlockStep filterBlockTagByTag(BlockStep step,
+                                                                        const unsigned char* end) {
     step.at = filterBlock<byte_blocks::classify,
                           packThenPatch<byte_compact::compactRuns, byte_blocks::countBits>, false>(
         step.at, end, step.out, step.carry, step.state);

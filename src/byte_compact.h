@@ -168,6 +168,11 @@ PLAINWRIT_TARGET_AVX2 inline unsigned char* compactShufflePatched(const unsigned
                                                                   std::uint64_t tabs,
                                                                   unsigned char* out) {
     const std::uint64_t appended = lineFeeds | tabs;
+    if ((keep & ~appended) == ~std::uint64_t{0}) {
+        // Text with no tag, as compactShuffle takes it.
+        std::memcpy(out, block, byte_blocks::kBlock);
+        return out + byte_blocks::kBlock;
+    }
     const __m256i low =
         patch32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(block)),
                 static_cast<std::uint32_t>(appended), static_cast<std::uint32_t>(tabs));

@@ -125,8 +125,8 @@ inline std::uint64_t effectCandidates(const byte_blocks::BlockMasks& m, std::uin
 // tag table: the short rows, what they append and where, and that every
 // longer prefix is one the names hand on to be looked at. This keeps the two
 // in step. Only the short effect tags ("<tr", "<td", "<br", "<hr", "<p")
-// remain for the masks, and the table state holds until the first tag
-// looked at: masks decide them all at once.
+// remain for the masks, and a block with a tag to look at goes whole to the
+// tag-by-tag way: the table state holds for every block the masks decide.
 constexpr bool isOneOf(char c, const char* set) {
     for (; *set != '\0'; ++set) {
         if (*set == c) return true;

@@ -256,7 +256,8 @@ using NameTags = byte_blocks::TagNames (*)(const unsigned char*);
 //
 // Where tags are decided by masks, a block with a tag they cannot decide
 // (one that may change the script or table state, or append a byte after a
-// longer prefix) is left as it is, and the result is null.
+// longer prefix) is left as it is, and the result is `base`: any block
+// taken moves the input on.
 template <Classify classify, Pack pack, bool tagsByMasks, NameTags nameTags = nullptr>
 inline const unsigned char* filterBlock(const unsigned char* base, const unsigned char* end,
                                         unsigned char*& out, BlockCarry& carry,
@@ -289,7 +290,7 @@ inline const unsigned char* filterBlock(const unsigned char* base, const unsigne
         taken = (late & (0 - late)) - 1;
         const std::uint64_t starts = spans.starts & taken;
         // A tag the masks cannot decide: the block is the caller's, untouched.
-        if ((starts & names.lookAt) != 0) return nullptr;
+        if ((starts & names.lookAt) != 0) return base;
         inTagAfter = inTagAfter && late == 0;
         const std::uint64_t outsideTable = state.inTable ? 0 : ~std::uint64_t{0};
         lineFeeds = starts & (names.tr | (names.brHrP & outsideTable));
@@ -368,7 +369,7 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
     while (at < stop && !local.inScript) {
         const unsigned char* const next =
             filterBlock<classify, pack, tagsByMasks, nameTags>(at, end, to, carry, local);
-        if (next != nullptr) {
+        if (next != at) {
             at = next;
             continue;
         }

@@ -369,15 +369,17 @@ inline void filterBlocksWith(const unsigned char*& in, const unsigned char* end,
     while (at < stop && !local.inScript) {
         const unsigned char* const next =
             filterBlock<classify, pack, tagsByMasks, nameTags>(at, end, to, carry, local);
-        if (next != at) {
-            at = next;
-            continue;
+        if constexpr (tagsByMasks) {
+            if (next == at) {
+                const BlockStep step = filterBlockTagByTag({at, to, carry, local}, end);
+                at = step.at;
+                to = step.out;
+                carry = step.carry;
+                local = step.state;
+                continue;
+            }
         }
-        const BlockStep step = filterBlockTagByTag({at, to, carry, local}, end);
-        at = step.at;
-        to = step.out;
-        carry = step.carry;
-        local = step.state;
+        at = next;
     }
     in = carry.inTag ? afterClose(at, end) : at;
     if (carry.textKept != 0) local.atStart = false;

@@ -59,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const void* nul = std::memchr(input, '\0', read.size);
     const std::size_t textLength =
         nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - input) : read.size;
+    require(read.textEnd == textLength, "the read put the first NUL elsewhere");
     const std::size_t outputLength = filterMarkup(input, textLength, buffer.get());
     std::string file;
     require(writeTextMode(appendAll, &file, buffer.get(), outputLength,

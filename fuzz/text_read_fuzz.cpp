@@ -58,5 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(std::string(buffer.get(), got.size) == expected.delivered,
             "delivered bytes differ from the plain model");
     require(got.truncated == expected.truncated, "truncation differs from the plain model");
+    require(got.textEnd == std::min(expected.delivered.find('\0'), expected.delivered.size()),
+            "the first NUL differs from the plain model");
     return 0;
 }

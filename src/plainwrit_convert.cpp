@@ -85,7 +85,7 @@ plainwrit_status plainwrit_convert_stored(const char* stored, size_t size, char*
     MemorySource source{size != 0 ? stored : "", size};
     const TextReadResult read = readTextMode(readMemory, &source, input, size);
     char* const filtered = written + size + 1;
-    const std::size_t filteredLength = filterUpToNul(input, read.size, filtered);
+    const std::size_t filteredLength = filterMarkup(input, read.textEnd, filtered);
 
     char scratch[kWriteScratch];
     MemorySink sink{written};

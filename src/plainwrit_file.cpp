@@ -2,7 +2,6 @@
 // its arguments and reporting the outcome, which the program itself uses.
 // The outcome is returned as a status; nothing is printed.
 #include <cstdint>
-#include <cstring>
 
 #include "markup_filter.h"
 #include "plainwrit.h"
@@ -88,10 +87,7 @@ plainwrit_status convert(Run& run, bool& truncated) {
     truncated = read.truncated;
 
     // A NUL byte ends the text.
-    const void* nul = std::memchr(input, '\0', read.size);
-    const std::size_t textLength =
-        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - input) : read.size;
-    const std::size_t outputLength = filterMarkup(input, textLength, run.buffer);
+    const std::size_t outputLength = filterMarkup(input, read.textEnd, run.buffer);
 
     // The input is no longer needed; the CR LF form is built after the output.
     const std::size_t scratchStart =

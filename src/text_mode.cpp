@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "byte_search.h"
+
 namespace {
 
 constexpr char kCarriageReturn = '\r';
@@ -16,12 +18,12 @@ constexpr char kEndOfText = 0x1A;  // Ctrl-Z: nothing from here on is delivered
 
 TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::size_t limit) {
     const std::size_t capacity = limit + 1;
-    TextReadResult result{0, false, false};
+    TextReadResult result{0, 0, false, false};
     std::size_t delivered = 0;  // buffer[0, delivered) is final
     std::size_t pos = 0;        // raw bytes not yet translated: buffer[pos, rawEnd)
     std::size_t rawEnd = 0;
-    std::size_t stop = 0;  // first Ctrl-Z in the raw bytes, or rawEnd
-    bool endOfText = false;
+    bool endOfInput = false;
+    bool nulSeen = false;
 
     // Reads more raw bytes to buffer[at, ...). Returns false at the end of the
     // input or on an error (then result.failed is set).
@@ -32,32 +34,38 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
             return false;
         }
         rawEnd = at + static_cast<std::size_t>(got);
-        const void* ctrlZ = std::memchr(buffer + at, kEndOfText, static_cast<std::size_t>(got));
-        stop = ctrlZ ? static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - buffer) : rawEnd;
         return true;
     };
 
     for (;;) {
         if (pos == rawEnd) {
-            if (endOfText) break;
+            if (endOfInput) break;
             // At the limit one more raw byte tells whether anything is lost;
             // it lands in the terminator's place.
             if (!fill(delivered)) break;
             pos = delivered;
         }
-        if (pos == stop) break;  // a Ctrl-Z: pos == rawEnd was taken above
         if (delivered == limit) {
-            result.truncated = true;
+            result.truncated = buffer[pos] != kEndOfText;
             break;
         }
-        const std::size_t span = std::min(stop - pos, limit - delivered);
-        const void* cr = std::memchr(buffer + pos, kCarriageReturn, span);
-        const std::size_t plain =
-            cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - (buffer + pos)) : span;
+        // One pass finds the next byte that is not simply delivered.
+        const std::size_t span = std::min(rawEnd - pos, limit - delivered);
+        const std::size_t plain = findReadStop(
+            buffer + pos, span, nulSeen ? ReadStops::kWithoutNul : ReadStops::kWithNul);
         if (delivered != pos) std::memmove(buffer + delivered, buffer + pos, plain);
         delivered += plain;
         pos += plain;
-        if (cr == nullptr) continue;
+        if (plain == span) continue;
+        if (buffer[pos] == kEndOfText) break;
+        if (buffer[pos] == '\0') {
+            // Delivered like any byte; only the first one is worth a stop.
+            nulSeen = true;
+            result.textEnd = delivered;
+            buffer[delivered++] = '\0';
+            ++pos;
+            continue;
+        }
 
         // A CR: whether it is delivered as itself or joins a LF depends on
         // the byte after it, which may still have to be read.
@@ -65,13 +73,13 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
             buffer[delivered] = kCarriageReturn;
             if (!fill(delivered + 1)) {
                 buffer[delivered++] = kCarriageReturn;  // also before a read error
-                pos = rawEnd = stop = delivered;
-                endOfText = true;
+                pos = rawEnd = delivered;
+                endOfInput = true;
                 continue;
             }
             pos = delivered;
         }
-        if (pos + 1 < stop && buffer[pos + 1] == kLineFeed) {
+        if (pos + 1 < rawEnd && buffer[pos + 1] == kLineFeed) {
             buffer[delivered++] = kLineFeed;
             pos += 2;
         } else {
@@ -81,6 +89,7 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
     }
     buffer[delivered] = '\0';
     result.size = delivered;
+    if (!nulSeen) result.textEnd = delivered;
     return result;
 }
 

@@ -19,9 +19,10 @@ using RawReadFn = std::ptrdiff_t (*)(void* source, char* buffer, std::size_t cap
 using RawWriteFn = bool (*)(void* sink, const char* data, std::size_t size);
 
 struct TextReadResult {
-    std::size_t size;  // bytes delivered, buffer[size] is NUL
-    bool truncated;    // the input would have delivered more than `limit`
-    bool failed;       // a read error; nothing past it was delivered
+    std::size_t size;     // bytes delivered, buffer[size] is NUL
+    std::size_t textEnd;  // bytes delivered before the first NUL among them
+    bool truncated;       // the input would have delivered more than `limit`
+    bool failed;          // a read error; nothing past it was delivered
 };
 
 // `buffer` must hold `limit` + 1 bytes. Raw bytes are read straight into it

@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "byte_search.h"
 #include "text_mode.h"
 
 namespace {
+
+using namespace std::string_literals;
 
 struct ChunkedSource {
     std::string raw;
@@ -52,6 +55,8 @@ TEST_P(ReadCases, DeliverTranslatedBytesWhateverTheChunks) {
         EXPECT_EQ(std::string(buffer.data(), result.size), c.delivered) << "chunk " << chunk;
         EXPECT_EQ(buffer[result.size], '\0');
         EXPECT_EQ(result.truncated, c.truncated) << "chunk " << chunk;
+        EXPECT_EQ(result.textEnd, std::min(c.delivered.find('\0'), c.delivered.size()))
+            << "chunk " << chunk;
     }
 }
 
@@ -92,6 +97,44 @@ const ReadCase kLimitCases[] = {
     {"", 0, "", false},
 };
 INSTANTIATE_TEST_SUITE_P(Limit, ReadCases, ::testing::ValuesIn(kLimitCases));
+
+// NUL bytes are delivered; the first one among them is where the text ends.
+const ReadCase kNulCases[] = {
+    {"\0"s, 10, "\0"s, false},
+    {"ab\0cd\0e"s, 10, "ab\0cd\0e"s, false},
+    {"a\r\0\r\n\0"s, 10, "a\r\0\n\0"s, false},
+    {"a\r\n\0"s, 10, "a\n\0"s, false},
+    {"ab\x1a\0"s, 10, "ab"s, false},
+    {"abc\0"s, 3, "abc"s, true},
+    {"ab\0"s, 3, "ab\0"s, false},
+    {"ab\0\0"s, 3, "ab\0"s, true},
+};
+INSTANTIATE_TEST_SUITE_P(Nul, ReadCases, ::testing::ValuesIn(kNulCases));
+
+// Every form of the search against the byte loop, with stops at each offset
+// of each alignment a vector step can meet, and none at all.
+TEST(ReadStops, EveryFormFindsTheFirstStop) {
+    using Find = std::size_t (*)(const char*, std::size_t, ReadStops);
+    const Find forms[] = {findReadStop, findReadStopWords};
+    const char stopBytes[] = {'\r', '\x1a', '\0', '\n', '\x0e'};
+    std::string text(200, 'x');
+    for (std::size_t size : {0, 1, 7, 8, 15, 16, 63, 64, 65, 130, 200}) {
+        for (std::size_t at = 0; at <= size && at < text.size(); ++at) {
+            for (char stop : stopBytes) {
+                std::string t = text;
+                t[at] = stop;
+                if (at + 1 < t.size()) t[at + 1] = '\r';  // a later stop never wins
+                for (ReadStops stops : {ReadStops::kWithNul, ReadStops::kWithoutNul}) {
+                    const std::size_t expected = findReadStopBytes(t.data(), size, stops);
+                    for (Find find : forms) {
+                        EXPECT_EQ(find(t.data(), size, stops), expected)
+                            << "size " << size << " at " << at << " byte " << int{stop};
+                    }
+                }
+            }
+        }
+    }
+}
 
 TEST(TextRead, ReportsReadErrors) {
     for (std::size_t failAfter : {0, 1, 2, 3}) {

@@ -49,11 +49,12 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
             result.truncated = buffer[pos] != kEndOfText;
             break;
         }
-        // One pass finds the next byte that is not simply delivered.
+        // One pass finds the next byte that is not simply delivered, and
+        // moves the bytes before it down over the gap CR LF pairs left.
         const std::size_t span = std::min(rawEnd - pos, limit - delivered);
-        const std::size_t plain = findReadStop(
-            buffer + pos, span, nulSeen ? ReadStops::kWithoutNul : ReadStops::kWithNul);
-        if (delivered != pos) std::memmove(buffer + delivered, buffer + pos, plain);
+        const std::size_t plain =
+            moveToReadStop(buffer + delivered, buffer + pos, span,
+                           nulSeen ? ReadStops::kWithoutNul : ReadStops::kWithNul);
         delivered += plain;
         pos += plain;
         if (plain == span) continue;

@@ -111,24 +111,33 @@ const ReadCase kNulCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Nul, ReadCases, ::testing::ValuesIn(kNulCases));
 
-// Every form of the search against the byte loop, with stops at each offset
-// of each alignment a vector step can meet, and none at all.
-TEST(ReadStops, EveryFormFindsTheFirstStop) {
-    using Find = std::size_t (*)(const char*, std::size_t, ReadStops);
-    const Find forms[] = {findReadStop, findReadStopWords};
+// Every form against the byte loop, with stops at each offset of each
+// alignment a vector step can meet, and none at all; in place and moving
+// down by gaps shorter and longer than a step. Only the run itself may land.
+TEST(ReadStops, EveryFormStopsAtTheFirstStopAndMovesTheRun) {
+    using Move = std::size_t (*)(char*, const char*, std::size_t, ReadStops);
+    const Move forms[] = {moveToReadStop, moveToReadStopWords};
     const char stopBytes[] = {'\r', '\x1a', '\0', '\n', '\x0e'};
-    std::string text(200, 'x');
+    std::string text(240, 'x');
+    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
     for (std::size_t size : {0, 1, 7, 8, 15, 16, 63, 64, 65, 130, 200}) {
-        for (std::size_t at = 0; at <= size && at < text.size(); ++at) {
+        for (std::size_t at = 0; at <= size; ++at) {
             for (char stop : stopBytes) {
-                std::string t = text;
-                t[at] = stop;
-                if (at + 1 < t.size()) t[at + 1] = '\r';  // a later stop never wins
+                std::string raw = text;
+                raw[at] = stop;
+                raw[at + 1] = '\r';  // a later stop never wins
                 for (ReadStops stops : {ReadStops::kWithNul, ReadStops::kWithoutNul}) {
-                    const std::size_t expected = findReadStopBytes(t.data(), size, stops);
-                    for (Find find : forms) {
-                        EXPECT_EQ(find(t.data(), size, stops), expected)
-                            << "size " << size << " at " << at << " byte " << int{stop};
+                    for (std::size_t gap : {0, 1, 3, 16, 17}) {
+                        std::string expected = raw;
+                        const std::size_t n =
+                            moveToReadStopBytes(&expected[0], &expected[gap], size, stops);
+                        for (Move move : forms) {
+                            std::string got = raw;
+                            ASSERT_EQ(move(&got[0], &got[gap], size, stops), n)
+                                << "size " << size << " at " << at << " gap " << gap;
+                            EXPECT_EQ(got.substr(0, n), expected.substr(0, n));
+                            EXPECT_EQ(got.substr(gap + n), raw.substr(gap + n)) << "gap " << gap;
+                        }
                     }
                 }
             }

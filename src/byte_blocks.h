@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "byte_words.h"
+#include "processor_features.h"
 
 #if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 #define PLAINWRIT_HAVE_BYTE_BLOCKS 1
@@ -186,7 +187,7 @@ PLAINWRIT_TARGET_SSE2 inline BlockMasks classifyVectors(const unsigned char* at)
 
 #if defined(__GNUC__) && !defined(PLAINWRIT_SSE2_EVERYWHERE)
 // Whether the processor running this has SSE2, for classifyVectors.
-inline bool haveVectors() { return __builtin_cpu_supports("sse2") != 0; }
+inline bool haveVectors() { return processorFeatures().sse2; }
 #else
 inline bool haveVectors() { return true; }
 #endif
@@ -508,9 +509,9 @@ PLAINWRIT_TARGET_AVX2 inline std::size_t countBitsPopcnt(std::uint64_t bits) {
 
 // Whether the processor running this, and its system, can use classifyWideMarks.
 inline bool haveWide() {
+    const ProcessorFeatures& has = processorFeatures();
     // GCOVR_EXCL_BR_START: a processor without these is needed for the other outcome
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    return has.avx2 && has.bmi && has.bmi2 && has.popcnt;
     // GCOVR_EXCL_BR_STOP
 }
 
@@ -518,7 +519,7 @@ inline bool haveWide() {
 // Whether the processor running this, and its system, can use classifyWidestMarks.
 inline bool haveWidest() {
     // GCOVR_EXCL_BR_START: a processor without these is needed for the other outcome
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && haveWide();
+    return processorFeatures().avx512f && processorFeatures().avx512bw && haveWide();
     // GCOVR_EXCL_BR_STOP
 }
 

@@ -188,7 +188,7 @@ PLAINWRIT_TARGET_AVX2 inline unsigned char* compactShufflePatched(const unsigned
 #endif
 
 // Whether the processor running this has the shuffle (SSSE3).
-inline bool haveShuffle() { return __builtin_cpu_supports("ssse3") != 0; }
+inline bool haveShuffle() { return processorFeatures().ssse3; }
 
 #endif
 
@@ -217,7 +217,7 @@ PLAINWRIT_TARGET_COMPRESS inline unsigned char* compactCompressPatched(const uns
 // beside classifyWidestMarks.
 inline bool haveCompress() {
     // GCOVR_EXCL_BR_START: a processor without it is needed for the other outcome
-    return __builtin_cpu_supports("avx512vbmi2") && byte_blocks::haveWidest();
+    return processorFeatures().avx512vbmi2 && byte_blocks::haveWidest();
     // GCOVR_EXCL_BR_STOP
 }
 

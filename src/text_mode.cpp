@@ -14,6 +14,11 @@ constexpr char kCarriageReturn = '\r';
 constexpr char kLineFeed = '\n';
 constexpr char kEndOfText = 0x1A;  // Ctrl-Z: nothing from here on is delivered
 
+// Raw bytes are asked for in pieces small enough to stay in the processor's
+// cache until the pass over them has run: read whole, a large file's first
+// bytes would have left the cache by then.
+constexpr std::size_t kReadPiece = std::size_t{128} << 10;
+
 }  // namespace
 
 TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::size_t limit) {
@@ -28,7 +33,7 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
     // Reads more raw bytes to buffer[at, ...). Returns false at the end of the
     // input or on an error (then result.failed is set).
     auto fill = [&](std::size_t at) {
-        const std::ptrdiff_t got = read(source, buffer + at, capacity - at);
+        const std::ptrdiff_t got = read(source, buffer + at, std::min(capacity - at, kReadPiece));
         if (got <= 0) {
             result.failed = got < 0;
             return false;

@@ -79,11 +79,8 @@ plainwrit_status convert(Run& run, bool& truncated) {
     const std::size_t expectedInput =
         sizeHint == 0 || sizeHint > kReadLimit ? kReadLimit : static_cast<std::size_t>(sizeHint);
     const std::size_t expectedUse = kInputOffset + 3 * expectedInput + kScratchAlign;
-    const std::size_t likelyTouched = expectedUse < kBufferSize ? expectedUse : kBufferSize;
-    run.buffer = obtainBuffer(kBufferSize, likelyTouched);
+    run.buffer = obtainBuffer(kBufferSize, expectedUse < kBufferSize ? expectedUse : kBufferSize);
     if (run.buffer == nullptr) return endIncomplete(run, PLAINWRIT_NO_MEMORY);
-    // Not for an empty file or one of unknown size: it might touch nothing.
-    if (sizeHint != 0) prepareBuffer(run.buffer, likelyTouched);
     char* const input = run.buffer + kInputOffset;
     const TextReadResult read = readTextMode(readFileBytes, &run.input, input, kReadLimit);
     if (read.failed) return endIncomplete(run, PLAINWRIT_CANNOT_READ);

@@ -150,8 +150,6 @@ char* obtainBuffer(std::size_t size, std::size_t /*expectedUse*/) {
     return static_cast<char*>(std::malloc(size));
 }
 
-void prepareBuffer(char* /*buffer*/, std::size_t /*length*/) {}
-
 void releaseBuffer(char* buffer, std::size_t /*size*/) { std::free(buffer); }
 
 #else  // POSIX
@@ -250,7 +248,6 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 constexpr std::size_t kWorthAHugePage = kHugePage / 16;
-constexpr std::size_t kSmallPage = 4096;
 
 std::size_t roundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / unit * unit; }
 
@@ -278,19 +275,6 @@ char* obtainBuffer(std::size_t size, std::size_t expectedUse) {
     return buffer;
 }
 
-// One call fills the page tables, and clears the pages, that a fault on the
-// first touch of each page would: about half the cost here, and a run that
-// reads a whole file touches them all. Kernels before 5.14 refuse it, and
-// the pages then come one fault at a time as before.
-void prepareBuffer(char* buffer, std::size_t length) {
-#if defined(MADV_POPULATE_WRITE)
-    ::madvise(buffer, roundUp(length, kSmallPage), MADV_POPULATE_WRITE);
-#else
-    (void)buffer;
-    (void)length;
-#endif
-}
-
 void releaseBuffer(char* buffer, std::size_t size) { ::munmap(buffer, mappedLength(size)); }
 
 #else
@@ -298,8 +282,6 @@ void releaseBuffer(char* buffer, std::size_t size) { ::munmap(buffer, mappedLeng
 char* obtainBuffer(std::size_t size, std::size_t /*expectedUse*/) {
     return static_cast<char*>(std::malloc(size));
 }
-
-void prepareBuffer(char* /*buffer*/, std::size_t /*length*/) {}
 
 void releaseBuffer(char* buffer, std::size_t /*size*/) { std::free(buffer); }
 

@@ -46,15 +46,9 @@ std::uint64_t fileSizeHint(FileHandle file);
 // A buffer of `size` bytes whose pages are neither zero-filled nor touched in
 // advance; nullptr when there is no memory. `expectedUse` says how much of it
 // the caller will likely touch: where the system has huge pages, the huge
-// pages it fills at least a sixteenth of are backed by them. Release it with
-// the same size.
+// pages it fills at least half of are backed by them. Release it with the
+// same size.
 char* obtainBuffer(std::size_t size, std::size_t expectedUse);
-
-// Makes the first `length` bytes of such a buffer ready for writing in one
-// step where the system can, rather than a fault per page on first touch.
-// Only worth it for bytes that will be touched; nothing changes where the
-// system cannot.
-void prepareBuffer(char* buffer, std::size_t length);
 void releaseBuffer(char* buffer, std::size_t size);
 
 #endif

@@ -237,17 +237,20 @@ std::uint64_t fileSizeHint(FileHandle file) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
 
 // Buffers are mapped directly, 2 MiB aligned and rounded up to whole 2 MiB,
-// and each 2 MiB that the caller expects to use at least a sixteenth of is
+// and each 2 MiB that the caller expects to use at least a quarter of is
 // offered for transparent huge pages: one fault per 2 MiB instead of 512.
-// Clearing a huge page costs about as much as 15 to 40 faults of 4 KiB on the
-// machines measured (a fault costs far more in a virtual machine), so the
-// break-even lies between 60 and 160 KiB touched; below it the few faults are
-// cheaper. The program asks for one large buffer only, so there is no path
-// through malloc for small ones.
+// What a huge page is worth differs from machine to machine: it has cost as
+// much as 15 to 40 faults of 4 KiB on some (10 microseconds a fault) and as
+// much as 250 on another (1.2 microseconds a fault, a fresh huge page about
+// 0.3 ms). The expected use is an upper bound, about three times what a
+// typical page touches, so a quarter of 2 MiB expected is about 200 KiB
+// touched: between the break-evens, and clear of a 100 KiB page's run, which
+// touches about 30 small pages. The program asks for one large buffer only,
+// so there is no path through malloc for small ones.
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kWorthAHugePage = kHugePage / 16;
+constexpr std::size_t kWorthAHugePage = kHugePage / 4;
 
 std::size_t roundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / unit * unit; }
 

@@ -46,7 +46,7 @@ std::uint64_t fileSizeHint(FileHandle file);
 // A buffer of `size` bytes whose pages are neither zero-filled nor touched in
 // advance; nullptr when there is no memory. `expectedUse` says how much of it
 // the caller will likely touch: where the system has huge pages, the huge
-// pages it fills at least half of are backed by them. Release it with the
+// pages it fills at least a quarter of are backed by them. Release it with the
 // same size.
 char* obtainBuffer(std::size_t size, std::size_t expectedUse);
 void releaseBuffer(char* buffer, std::size_t size);

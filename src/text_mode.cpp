@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "byte_search.h"
+#include "text_runs.h"
 
 namespace {
 
@@ -54,15 +54,14 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
             result.truncated = buffer[pos] != kEndOfText;
             break;
         }
-        // One pass finds the next byte that is not simply delivered, and
-        // moves the bytes before it down over the gap CR LF pairs left.
-        const std::size_t span = std::min(rawEnd - pos, limit - delivered);
-        const std::size_t plain =
-            moveToReadStop(buffer + delivered, buffer + pos, span,
+        // One pass delivers everything up to the next byte the reader must
+        // decide on, moved down over the room CR LF pairs leave.
+        const TextRun run =
+            deliverTextRun(buffer + delivered, buffer + pos, rawEnd - pos, limit - delivered,
                            nulSeen ? ReadStops::kWithoutNul : ReadStops::kWithNul);
-        delivered += plain;
-        pos += plain;
-        if (plain == span) continue;
+        delivered += run.delivered;
+        pos += run.read;
+        if (pos == rawEnd || delivered == limit) continue;
         if (buffer[pos] == kEndOfText) break;
         if (buffer[pos] == '\0') {
             // Delivered like any byte; only the first one is worth a stop.
@@ -73,25 +72,17 @@ TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::siz
             continue;
         }
 
-        // A CR: whether it is delivered as itself or joins a LF depends on
-        // the byte after it, which may still have to be read.
-        if (pos + 1 == rawEnd) {
-            buffer[delivered] = kCarriageReturn;
-            if (!fill(delivered + 1)) {
-                buffer[delivered++] = kCarriageReturn;  // also before a read error
-                pos = rawEnd = delivered;
-                endOfInput = true;
-                continue;
-            }
-            pos = delivered;
+        // A CR as the last raw byte: whether it is delivered as itself or
+        // joins a LF depends on the byte after it, still to be read. With
+        // more bytes read after it, the next pass decides.
+        buffer[delivered] = kCarriageReturn;
+        if (!fill(delivered + 1)) {
+            buffer[delivered++] = kCarriageReturn;  // also before a read error
+            pos = rawEnd = delivered;
+            endOfInput = true;
+            continue;
         }
-        if (pos + 1 < rawEnd && buffer[pos + 1] == kLineFeed) {
-            buffer[delivered++] = kLineFeed;
-            pos += 2;
-        } else {
-            buffer[delivered++] = kCarriageReturn;
-            pos += 1;
-        }
+        pos = delivered;
     }
     buffer[delivered] = '\0';
     result.size = delivered;

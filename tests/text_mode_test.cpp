@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "byte_search.h"
 #include "text_mode.h"
+#include "text_runs.h"
 
 namespace {
 
@@ -111,32 +111,42 @@ const ReadCase kNulCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Nul, ReadCases, ::testing::ValuesIn(kNulCases));
 
-// Every form against the byte loop, with stops at each offset of each
-// alignment a vector step can meet, and none at all; in place and moving
-// down by gaps shorter and longer than a step. Only the run itself may land.
-TEST(ReadStops, EveryFormStopsAtTheFirstStopAndMovesTheRun) {
-    using Move = std::size_t (*)(char*, const char*, std::size_t, ReadStops);
-    const Move forms[] = {moveToReadStop, moveToReadStopWords};
-    const char stopBytes[] = {'\r', '\x1a', '\0', '\n', '\x0e'};
-    std::string text(240, 'x');
+// Every form against the byte loop, over text with CR LF pairs, lone CRs
+// and stops at every offset a lane step can meet them, in place and moving
+// down by gaps shorter and longer than a lane, with the room cut anywhere.
+// Raw bytes not yet taken must be left as they were.
+TEST(TextRuns, EveryFormDeliversAsTheByteLoop) {
+    using Deliver = TextRun (*)(char*, const char*, std::size_t, std::size_t, ReadStops);
+    const Deliver forms[] = {deliverTextRun, deliverTextRunWords};
+    const std::string marks[] = {"\r\n", "\r", "\rx", "\x1a", "\0"s, "\r\r\n", "\n"};
+    std::string text(160, 'x');
     for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
-    for (std::size_t size : {0, 1, 7, 8, 15, 16, 63, 64, 65, 130, 200}) {
-        for (std::size_t at = 0; at <= size; ++at) {
-            for (char stop : stopBytes) {
-                std::string raw = text;
-                raw[at] = stop;
-                raw[at + 1] = '\r';  // a later stop never wins
-                for (ReadStops stops : {ReadStops::kWithNul, ReadStops::kWithoutNul}) {
-                    for (std::size_t gap : {0, 1, 3, 16, 17}) {
-                        std::string expected = raw;
-                        const std::size_t n =
-                            moveToReadStopBytes(&expected[0], &expected[gap], size, stops);
-                        for (Move move : forms) {
-                            std::string got = raw;
-                            ASSERT_EQ(move(&got[0], &got[gap], size, stops), n)
-                                << "size " << size << " at " << at << " gap " << gap;
-                            EXPECT_EQ(got.substr(0, n), expected.substr(0, n));
-                            EXPECT_EQ(got.substr(gap + n), raw.substr(gap + n)) << "gap " << gap;
+    for (const std::string& mark : marks) {
+        for (std::size_t at = 0; at < 40; ++at) {
+            std::string raw = text;
+            // The mark at `at`, and CR LF pairs at every 9th byte after it.
+            raw.replace(at, mark.size(), mark);
+            for (std::size_t p = at + mark.size() + 9; p + 1 < 120; p += 9)
+                raw.replace(p, 2, "\r\n");
+            for (std::size_t size :
+                 {std::size_t{at + 1}, std::size_t{at + mark.size()}, std::size_t{120}}) {
+                for (std::size_t room : {std::size_t{3}, std::size_t{17}, std::size_t{120}}) {
+                    for (ReadStops stops : {ReadStops::kWithNul, ReadStops::kWithoutNul}) {
+                        for (std::size_t gap : {0, 1, 15, 16, 17}) {
+                            std::string expected = raw;
+                            const TextRun want = deliverTextRunBytes(&expected[0], &expected[gap],
+                                                                     size, room, stops);
+                            for (Deliver deliver : forms) {
+                                std::string got = raw;
+                                const TextRun run = deliver(&got[0], &got[gap], size, room, stops);
+                                ASSERT_EQ(run.read, want.read)
+                                    << "at " << at << " size " << size << " room " << room
+                                    << " gap " << gap;
+                                ASSERT_EQ(run.delivered, want.delivered) << "at " << at;
+                                EXPECT_EQ(got.substr(0, run.delivered),
+                                          expected.substr(0, want.delivered));
+                                EXPECT_EQ(got.substr(gap + run.read), raw.substr(gap + run.read));
+                            }
                         }
                     }
                 }

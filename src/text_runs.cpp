@@ -1,0 +1,197 @@
+#include "text_runs.h"
+
+#include <cstdint>
+
+#include "byte_blocks.h"
+#include "byte_words.h"
+
+namespace {
+
+constexpr unsigned char kCarriageReturn = '\r';
+constexpr unsigned char kLineFeed = '\n';
+constexpr unsigned char kEndOfText = 0x1A;
+
+// Byte by byte from raw offset `i` and delivered offset `o`: the reference,
+// and the end of the other forms.
+TextRun deliverByBytes(unsigned char* to, const unsigned char* from, std::size_t i, std::size_t o,
+                       std::size_t size, std::size_t room, bool withNul) {
+    while (i < size && o < room) {
+        const unsigned char c = from[i];
+        if (c == kEndOfText || (c == 0 && withNul)) break;
+        if (c == kCarriageReturn) {
+            if (i + 1 == size) break;
+            if (from[i + 1] == kLineFeed) {
+                ++i;  // the LF is delivered next
+                continue;
+            }
+        }
+        to[o++] = c;
+        ++i;
+    }
+    return {i, o};
+}
+
+struct WordLanes {
+    using Value = std::uint64_t;
+    using Mask = std::uint64_t;  // the high bit of each flagged byte
+    static constexpr std::size_t kWidth = 8;
+    static Value load(const unsigned char* at) { return byte_words::load(at); }
+    static void store(unsigned char* at, Value v) { byte_words::store(at, v); }
+    static Mask equal(Value v, unsigned char b) { return byte_words::equal(v, b); }
+    static std::size_t first(Mask m) { return byte_words::firstFlagged(m); }
+    static std::size_t firstOrWidth(Mask m) { return m == 0 ? kWidth : first(m); }
+};
+
+#if defined(PLAINWRIT_BLOCKS_SSE2)
+struct VectorLanes {
+    using Value = __m128i;
+    using Mask = unsigned;  // bit i for the byte at offset i
+    static constexpr std::size_t kWidth = 16;
+    PLAINWRIT_TARGET_SSE2 static Value load(const unsigned char* at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    }
+    PLAINWRIT_TARGET_SSE2 static void store(unsigned char* at, Value v) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
+    }
+    PLAINWRIT_TARGET_SSE2 static Mask equal(Value v, unsigned char b) {
+        return static_cast<Mask>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b)))));
+    }
+    static std::size_t first(Mask m) { return byte_blocks::lowest(m); }
+    static std::size_t firstOrWidth(Mask m) { return byte_blocks::lowest(m | (1U << kWidth)); }
+};
+#endif
+
+// A lane's first `n` bytes, already loaded as `v`, to `to`, `gap` bytes
+// below where they were read. A whole lane is stored only when it cannot
+// reach raw bytes not yet taken; in place nothing moves.
+template <typename Lanes>
+inline void moveFirst(unsigned char* to, const unsigned char* from, typename Lanes::Value v,
+                      std::size_t n, std::size_t gap) {
+    if (gap >= Lanes::kWidth) {
+        Lanes::store(to, v);
+    } else if (gap != 0) {
+        for (std::size_t j = 0; j < n; ++j) to[j] = from[j];
+    }
+}
+
+// A lane at a time while a whole lane and the byte after it are raw bytes
+// and a whole lane fits the room.
+//
+// Once the delivered bytes trail the raw ones by a lane or more, a lane
+// with at most one CR LF pair and no other stop goes without a branch on
+// where the pair is: the lane is stored, then the bytes after its CR are
+// stored over it from the CR on (with no pair, past the lane, where the
+// next lane's store lands). Text with CR LF line ends has a pair in about
+// every other lane at random, which a branch would mispredict.
+//
+// Otherwise: a lane without a stop moves whole, and at a CR the bytes
+// before it move, the CR stays unless a LF follows, and the next lane
+// starts after it.
+template <typename Lanes>
+inline __attribute__((always_inline)) TextRun deliverByLanes(unsigned char* to,
+                                                             const unsigned char* from,
+                                                             std::size_t size, std::size_t room,
+                                                             bool withNul) {
+    constexpr std::size_t kWidth = Lanes::kWidth;
+    // NUL, or Ctrl-Z again when NUL is no longer a stop: the same compares.
+    const unsigned char other = withNul ? 0 : kEndOfText;
+    const auto firstGap = static_cast<std::size_t>(from - to);
+    std::size_t i = 0;
+    if (firstGap == 0) {
+        // In place nothing moves before the first stop: four lanes a step.
+        const std::size_t most = size < room ? size : room;
+        while (most - i >= 4 * kWidth) {
+            typename Lanes::Mask any = 0;
+            for (std::size_t lane = 0; lane < 4; ++lane) {
+                const typename Lanes::Value v = Lanes::load(from + i + lane * kWidth);
+                any |= Lanes::equal(v, kCarriageReturn) | Lanes::equal(v, kEndOfText) |
+                       Lanes::equal(v, other);
+            }
+            if (any != 0) break;
+            i += 4 * kWidth;
+        }
+    }
+    std::size_t o = i;
+    while (size - i > kWidth && room - o >= kWidth) {
+        const typename Lanes::Value v = Lanes::load(from + i);
+        const typename Lanes::Mask returns = Lanes::equal(v, kEndOfText) | Lanes::equal(v, other);
+        const typename Lanes::Mask crs = Lanes::equal(v, kCarriageReturn);
+        const std::size_t gap = firstGap + i - o;  // raw bytes ahead of delivered ones
+        if (gap >= kWidth && size - i > 2 * kWidth) {
+            const typename Lanes::Mask pairs =
+                crs & Lanes::equal(Lanes::load(from + i + 1), kLineFeed);
+            if ((returns | (pairs & (pairs - 1)) | (crs & ~pairs)) == 0) {
+                const std::size_t cr = Lanes::firstOrWidth(pairs);
+                Lanes::store(to + o, v);
+                Lanes::store(to + o + cr, Lanes::load(from + i + cr + 1));
+                i += kWidth;
+                o += kWidth - (pairs != 0 ? 1 : 0);
+                continue;
+            }
+        }
+        const typename Lanes::Mask stops = returns | crs;
+        if (stops == 0) {
+            // Stored whole even when the gap is small: the raw bytes not yet
+            // taken start after this lane.
+            if (gap != 0) Lanes::store(to + o, v);
+            i += kWidth;
+            o += kWidth;
+            continue;
+        }
+        const std::size_t k = Lanes::first(stops);
+        if (from[i + k] != kCarriageReturn) {  // Ctrl-Z or NUL: the reader decides
+            moveFirst<Lanes>(to + o, from + i, v, k, gap);
+            return {i + k, o + k};
+        }
+        // The byte after the CR is a raw byte: size - i > kWidth.
+        const std::size_t kept = from[i + k + 1] == kLineFeed ? k : k + 1;
+        moveFirst<Lanes>(to + o, from + i, v, kept, gap);
+        i += k + 1;
+        o += kept;
+    }
+    return deliverByBytes(to, from, i, o, size, room, withNul);
+}
+
+}  // namespace
+
+TextRun deliverTextRunBytes(char* to, const char* from, std::size_t size, std::size_t room,
+                            ReadStops stops) {
+    return deliverByBytes(reinterpret_cast<unsigned char*>(to),
+                          reinterpret_cast<const unsigned char*>(from), 0, 0, size, room,
+                          stops == ReadStops::kWithNul);
+}
+
+TextRun deliverTextRunWords(char* to, const char* from, std::size_t size, std::size_t room,
+                            ReadStops stops) {
+    return deliverByLanes<WordLanes>(reinterpret_cast<unsigned char*>(to),
+                                     reinterpret_cast<const unsigned char*>(from), size, room,
+                                     stops == ReadStops::kWithNul);
+}
+
+#if defined(PLAINWRIT_BLOCKS_SSE2)
+namespace {
+
+PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) TextRun deliverByVectors(char* to, const char* from,
+                                                                        std::size_t size,
+                                                                        std::size_t room,
+                                                                        ReadStops stops) {
+    return deliverByLanes<VectorLanes>(reinterpret_cast<unsigned char*>(to),
+                                       reinterpret_cast<const unsigned char*>(from), size, room,
+                                       stops == ReadStops::kWithNul);
+}
+
+}  // namespace
+#endif
+
+TextRun deliverTextRun(char* to, const char* from, std::size_t size, std::size_t room,
+                       ReadStops stops) {
+#if defined(PLAINWRIT_SSE2_EVERYWHERE)
+    return deliverByVectors(to, from, size, room, stops);
+#else
+#if defined(PLAINWRIT_BLOCKS_SSE2)
+    if (byte_blocks::haveVectors()) return deliverByVectors(to, from, size, room, stops);
+#endif
+    return deliverTextRunWords(to, from, size, room, stops);
+#endif
+}

@@ -1,0 +1,32 @@
+// The bulk of text-mode reading, in one pass over the raw bytes: each CR LF
+// pair becomes a LF, a CR before any other byte stays, and every other byte
+// is delivered as it is, moved down over the room the pairs leave. The pass
+// stops only where the reader must decide: at a Ctrl-Z, at a NUL until the
+// first has been found, at a CR whose next byte is not read yet, and when
+// the room for delivered bytes is full. Sixteen bytes at a time where the
+// processor has vectors, eight elsewhere, and byte by byte near the end.
+#ifndef PLAINWRIT_TEXT_RUNS_H
+#define PLAINWRIT_TEXT_RUNS_H
+
+#include <cstddef>
+
+enum class ReadStops { kWithNul, kWithoutNul };
+
+struct TextRun {
+    std::size_t read;       // raw bytes taken
+    std::size_t delivered;  // bytes written to `to`
+};
+
+// Takes raw bytes from[0, size) and delivers at most `room` bytes to `to`,
+// which is `from` or below it; no byte at or after from + read is changed.
+TextRun deliverTextRun(char* to, const char* from, std::size_t size, std::size_t room,
+                       ReadStops stops);
+
+// The same a byte at a time (the reference) and a word at a time (the form
+// for processors without vectors), for the tests.
+TextRun deliverTextRunBytes(char* to, const char* from, std::size_t size, std::size_t room,
+                            ReadStops stops);
+TextRun deliverTextRunWords(char* to, const char* from, std::size_t size, std::size_t room,
+                            ReadStops stops);
+
+#endif

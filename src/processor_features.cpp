@@ -55,7 +55,9 @@ ProcessorFeatures readFeatures() {
 }  // namespace
 
 const ProcessorFeatures& processorFeatures() {
+    // GCOVR_EXCL_BR_START: only a thread that meets another one's first read waits
     static const ProcessorFeatures features = readFeatures();
+    // GCOVR_EXCL_BR_STOP
     return features;
 }
 

@@ -2,7 +2,9 @@
 // choose the read limit (small, so that it is reached often), whether a CR is
 // put exactly where the limit falls, and the sizes of the pieces the raw
 // source hands out; the rest is the file. The buffer has exactly limit + 1
-// bytes, and the source writes only as much as it is asked for.
+// bytes, and the source writes only as much as it is asked for. The same
+// bytes then go through each form of one delivering pass, checked against
+// the byte loop.
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "fuzz_check.h"
 #include "reference/plain_rules.h"
 #include "text_mode.h"
+#include "text_runs.h"
 
 namespace {
 
@@ -60,5 +63,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(got.truncated == expected.truncated, "truncation differs from the plain model");
     require(got.textEnd == std::min(expected.delivered.find('\0'), expected.delivered.size()),
             "the first NUL differs from the plain model");
+
+    // Each form of one delivering pass against the byte loop, moving the raw
+    // bytes down by a gap the flags choose, with the limit as the room.
+    const std::size_t gap = flags >> 2 & 31;
+    const std::string placed = std::string(gap, 'G') + raw;
+    for (const ReadStops stops : {ReadStops::kWithNul, ReadStops::kWithoutNul}) {
+        std::string want = placed;
+        const TextRun wanted = deliverTextRunBytes(&want[0], &want[gap], raw.size(), limit, stops);
+        for (const auto deliver : {deliverTextRun, deliverTextRunWords}) {
+            std::string moved = placed;
+            const TextRun run = deliver(&moved[0], &moved[gap], raw.size(), limit, stops);
+            require(run.read == wanted.read && run.delivered == wanted.delivered,
+                    "a delivering pass stopped elsewhere than the byte loop");
+            require(moved.compare(0, run.delivered, want, 0, run.delivered) == 0,
+                    "a delivering pass delivered other bytes than the byte loop");
+            require(moved.compare(gap + run.read, std::string::npos, placed, gap + run.read,
+                                  std::string::npos) == 0,
+                    "a delivering pass changed raw bytes it did not take");
+        }
+    }
     return 0;
 }

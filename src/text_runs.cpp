@@ -31,48 +31,57 @@ TextRun deliverByBytes(unsigned char* to, const unsigned char* from, std::size_t
     return {i, o};
 }
 
+// A lane's bytes are compared and copied where they lie: no vector value
+// passes between functions, so the kernel below stays plain C++ and each
+// form's instructions are those of the function it is inlined into.
 struct WordLanes {
-    using Value = std::uint64_t;
     using Mask = std::uint64_t;  // the high bit of each flagged byte
     static constexpr std::size_t kWidth = 8;
-    static Value load(const unsigned char* at) { return byte_words::load(at); }
-    static void store(unsigned char* at, Value v) { byte_words::store(at, v); }
-    static Mask equal(Value v, unsigned char b) { return byte_words::equal(v, b); }
+    static Mask equal(const unsigned char* at, unsigned char b) {
+        return byte_words::equal(byte_words::load(at), b);
+    }
+    static void copy(unsigned char* to, const unsigned char* from) {
+        byte_words::store(to, byte_words::load(from));
+    }
     static std::size_t first(Mask m) { return byte_words::firstFlagged(m); }
     static std::size_t firstOrWidth(Mask m) { return m == 0 ? kWidth : first(m); }
 };
 
 #if defined(PLAINWRIT_BLOCKS_SSE2)
 struct VectorLanes {
-    using Value = __m128i;
     using Mask = unsigned;  // bit i for the byte at offset i
     static constexpr std::size_t kWidth = 16;
-    PLAINWRIT_TARGET_SSE2 static Value load(const unsigned char* at) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    }
-    PLAINWRIT_TARGET_SSE2 static void store(unsigned char* at, Value v) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
-    }
-    PLAINWRIT_TARGET_SSE2 static Mask equal(Value v, unsigned char b) {
+    PLAINWRIT_TARGET_SSE2 static Mask equal(const unsigned char* at, unsigned char b) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         return static_cast<Mask>(
             _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b)))));
+    }
+    PLAINWRIT_TARGET_SSE2 static void copy(unsigned char* to, const unsigned char* from) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
     }
     static std::size_t first(Mask m) { return byte_blocks::lowest(m); }
     static std::size_t firstOrWidth(Mask m) { return byte_blocks::lowest(m | (1U << kWidth)); }
 };
 #endif
 
-// A lane's first `n` bytes, already loaded as `v`, to `to`, `gap` bytes
-// below where they were read. A whole lane is stored only when it cannot
-// reach raw bytes not yet taken; in place nothing moves.
+// A lane's first `n` bytes to `to`, `gap` bytes below where they lie. A
+// whole lane is copied only when it cannot reach raw bytes not yet taken;
+// in place nothing moves.
 template <typename Lanes>
-inline void moveFirst(unsigned char* to, const unsigned char* from, typename Lanes::Value v,
-                      std::size_t n, std::size_t gap) {
+inline void moveFirst(unsigned char* to, const unsigned char* from, std::size_t n,
+                      std::size_t gap) {
     if (gap >= Lanes::kWidth) {
-        Lanes::store(to, v);
+        Lanes::copy(to, from);
     } else if (gap != 0) {
         for (std::size_t j = 0; j < n; ++j) to[j] = from[j];
     }
+}
+
+template <typename Lanes>
+inline typename Lanes::Mask anyStop(const unsigned char* at, unsigned char other) {
+    return Lanes::equal(at, kCarriageReturn) | Lanes::equal(at, kEndOfText) |
+           Lanes::equal(at, other);
 }
 
 // A lane at a time while a whole lane and the byte after it are raw bytes
@@ -102,29 +111,27 @@ inline __attribute__((always_inline)) TextRun deliverByLanes(unsigned char* to,
         // In place nothing moves before the first stop: four lanes a step.
         const std::size_t most = size < room ? size : room;
         while (most - i >= 4 * kWidth) {
-            typename Lanes::Mask any = 0;
-            for (std::size_t lane = 0; lane < 4; ++lane) {
-                const typename Lanes::Value v = Lanes::load(from + i + lane * kWidth);
-                any |= Lanes::equal(v, kCarriageReturn) | Lanes::equal(v, kEndOfText) |
-                       Lanes::equal(v, other);
+            const unsigned char* const at = from + i;
+            if ((anyStop<Lanes>(at, other) | anyStop<Lanes>(at + kWidth, other) |
+                 anyStop<Lanes>(at + 2 * kWidth, other) | anyStop<Lanes>(at + 3 * kWidth, other)) !=
+                0) {
+                break;
             }
-            if (any != 0) break;
             i += 4 * kWidth;
         }
     }
     std::size_t o = i;
     while (size - i > kWidth && room - o >= kWidth) {
-        const typename Lanes::Value v = Lanes::load(from + i);
-        const typename Lanes::Mask returns = Lanes::equal(v, kEndOfText) | Lanes::equal(v, other);
-        const typename Lanes::Mask crs = Lanes::equal(v, kCarriageReturn);
+        const unsigned char* const at = from + i;
+        const typename Lanes::Mask returns = Lanes::equal(at, kEndOfText) | Lanes::equal(at, other);
+        const typename Lanes::Mask crs = Lanes::equal(at, kCarriageReturn);
         const std::size_t gap = firstGap + i - o;  // raw bytes ahead of delivered ones
         if (gap >= kWidth && size - i > 2 * kWidth) {
-            const typename Lanes::Mask pairs =
-                crs & Lanes::equal(Lanes::load(from + i + 1), kLineFeed);
+            const typename Lanes::Mask pairs = crs & Lanes::equal(at + 1, kLineFeed);
             if ((returns | (pairs & (pairs - 1)) | (crs & ~pairs)) == 0) {
                 const std::size_t cr = Lanes::firstOrWidth(pairs);
-                Lanes::store(to + o, v);
-                Lanes::store(to + o + cr, Lanes::load(from + i + cr + 1));
+                Lanes::copy(to + o, at);
+                Lanes::copy(to + o + cr, at + cr + 1);
                 i += kWidth;
                 o += kWidth - (pairs != 0 ? 1 : 0);
                 continue;
@@ -134,19 +141,19 @@ inline __attribute__((always_inline)) TextRun deliverByLanes(unsigned char* to,
         if (stops == 0) {
             // Stored whole even when the gap is small: the raw bytes not yet
             // taken start after this lane.
-            if (gap != 0) Lanes::store(to + o, v);
+            if (gap != 0) Lanes::copy(to + o, at);
             i += kWidth;
             o += kWidth;
             continue;
         }
         const std::size_t k = Lanes::first(stops);
         if (from[i + k] != kCarriageReturn) {  // Ctrl-Z or NUL: the reader decides
-            moveFirst<Lanes>(to + o, from + i, v, k, gap);
+            moveFirst<Lanes>(to + o, at, k, gap);
             return {i + k, o + k};
         }
         // The byte after the CR is a raw byte: size - i > kWidth.
         const std::size_t kept = from[i + k + 1] == kLineFeed ? k : k + 1;
-        moveFirst<Lanes>(to + o, from + i, v, kept, gap);
+        moveFirst<Lanes>(to + o, at, kept, gap);
         i += k + 1;
         o += kept;
     }

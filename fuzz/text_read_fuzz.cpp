@@ -3,8 +3,8 @@
 // put exactly where the limit falls, and the sizes of the pieces the raw
 // source hands out; the rest is the file. The buffer has exactly limit + 1
 // bytes, and the source writes only as much as it is asked for. The same
-// bytes then go through each form of one delivering pass, checked against
-// the byte loop.
+// bytes then go through each form of one delivering pass and of one
+// expanding pass, checked against the byte loop.
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -82,6 +82,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   std::string::npos) == 0,
                     "a delivering pass changed raw bytes it did not take");
         }
+    }
+    // The writing side: the raw bytes as text, each form against the byte
+    // loop, with the limit as the room.
+    std::string wantOut(limit, 'W');
+    const TextRun wantRun = expandTextRunBytes(&wantOut[0], raw.data(), raw.size(), limit);
+    for (const auto expand : {expandTextRun, expandTextRunWords}) {
+        std::string out(limit, 'W');
+        const TextRun run = expand(&out[0], raw.data(), raw.size(), limit);
+        require(run.read == wantRun.read && run.delivered == wantRun.delivered,
+                "an expanding pass stopped elsewhere than the byte loop");
+        require(out.compare(0, run.delivered, wantOut, 0, run.delivered) == 0,
+                "an expanding pass wrote other bytes than the byte loop");
     }
     return 0;
 }

@@ -4,14 +4,12 @@
 #include "text_mode.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "text_runs.h"
 
 namespace {
 
 constexpr char kCarriageReturn = '\r';
-constexpr char kLineFeed = '\n';
 constexpr char kEndOfText = 0x1A;  // Ctrl-Z: nothing from here on is delivered
 
 // Raw bytes are asked for in pieces small enough to stay in the processor's
@@ -95,24 +93,11 @@ bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t s
     std::size_t used = 0;
     std::size_t pos = 0;
     while (pos < size) {
-        const std::size_t window = std::min(size - pos, scratchSize - used);
-        const void* lf = std::memchr(text + pos, kLineFeed, window);
-        const std::size_t plain =
-            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - (text + pos)) : window;
-        std::memcpy(scratch + used, text + pos, plain);
-        used += plain;
-        pos += plain;
-        if (lf != nullptr && scratchSize - used >= 2) {
-            // Line feeds in a row (as empty lines or tag-only pages give)
-            // are taken here, without a search per line feed.
-            do {
-                scratch[used++] = kCarriageReturn;
-                scratch[used++] = kLineFeed;
-                ++pos;
-            } while (pos < size && text[pos] == kLineFeed && scratchSize - used >= 2);
-            continue;
-        }
-        if (scratchSize - used < 2) {
+        const TextRun run =
+            expandTextRun(scratch + used, text + pos, size - pos, scratchSize - used);
+        pos += run.read;
+        used += run.delivered;
+        if (pos < size) {  // the scratch is full, or has no room for a CR LF pair
             if (!write(sink, scratch, used)) return false;
             used = 0;
         }

@@ -31,6 +31,21 @@ TextRun deliverByBytes(unsigned char* to, const unsigned char* from, std::size_t
     return {i, o};
 }
 
+// Byte by byte from text offset `i` and output offset `o`.
+TextRun expandByBytes(unsigned char* out, const unsigned char* text, std::size_t i, std::size_t o,
+                      std::size_t size, std::size_t room) {
+    for (; i < size; ++i) {
+        if (text[i] == kLineFeed) {
+            if (room - o < 2) break;
+            out[o++] = kCarriageReturn;
+        } else if (o == room) {
+            break;
+        }
+        out[o++] = text[i];
+    }
+    return {i, o};
+}
+
 // A lane's bytes are compared and copied where they lie: no vector value
 // passes between functions, so the kernel below stays plain C++ and each
 // form's instructions are those of the function it is inlined into.
@@ -160,6 +175,37 @@ inline __attribute__((always_inline)) TextRun deliverByLanes(unsigned char* to,
     return deliverByBytes(to, from, i, o, size, room, withNul);
 }
 
+// A lane at a time while two lanes of text are left and the room holds
+// two lanes and a byte. A lane with at most one LF goes without a branch on
+// where it is: the lane is stored, a CR put at the LF's place, and the lane
+// from the LF on stored after it (with no LF, past the lane, where the next
+// lane's store lands). A lane with more LFs goes byte by byte.
+template <typename Lanes>
+inline __attribute__((always_inline)) TextRun expandByLanes(unsigned char* out,
+                                                            const unsigned char* text,
+                                                            std::size_t size, std::size_t room) {
+    constexpr std::size_t kWidth = Lanes::kWidth;
+    std::size_t i = 0;
+    std::size_t o = 0;
+    while (size - i >= 2 * kWidth && room - o > 2 * kWidth) {
+        const unsigned char* const at = text + i;
+        const typename Lanes::Mask lineFeeds = Lanes::equal(at, kLineFeed);
+        if ((lineFeeds & (lineFeeds - 1)) != 0) {
+            const TextRun lane = expandByBytes(out, text, i, o, i + kWidth, room);
+            i = lane.read;
+            o = lane.delivered;
+            continue;
+        }
+        const std::size_t lf = Lanes::firstOrWidth(lineFeeds);
+        Lanes::copy(out + o, at);
+        out[o + lf] = kCarriageReturn;
+        Lanes::copy(out + o + lf + 1, at + lf);
+        i += kWidth;
+        o += kWidth + (lineFeeds != 0 ? 1 : 0);
+    }
+    return expandByBytes(out, text, i, o, size, room);
+}
+
 }  // namespace
 
 TextRun deliverTextRunBytes(char* to, const char* from, std::size_t size, std::size_t room,
@@ -176,8 +222,25 @@ TextRun deliverTextRunWords(char* to, const char* from, std::size_t size, std::s
                                      stops == ReadStops::kWithNul);
 }
 
+TextRun expandTextRunBytes(char* out, const char* text, std::size_t size, std::size_t room) {
+    return expandByBytes(reinterpret_cast<unsigned char*>(out),
+                         reinterpret_cast<const unsigned char*>(text), 0, 0, size, room);
+}
+
+TextRun expandTextRunWords(char* out, const char* text, std::size_t size, std::size_t room) {
+    return expandByLanes<WordLanes>(reinterpret_cast<unsigned char*>(out),
+                                    reinterpret_cast<const unsigned char*>(text), size, room);
+}
+
 #if defined(PLAINWRIT_BLOCKS_SSE2)
 namespace {
+
+PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) TextRun expandByVectors(char* out, const char* text,
+                                                                       std::size_t size,
+                                                                       std::size_t room) {
+    return expandByLanes<VectorLanes>(reinterpret_cast<unsigned char*>(out),
+                                      reinterpret_cast<const unsigned char*>(text), size, room);
+}
 
 PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) TextRun deliverByVectors(char* to, const char* from,
                                                                         std::size_t size,
@@ -200,5 +263,16 @@ TextRun deliverTextRun(char* to, const char* from, std::size_t size, std::size_t
     if (byte_blocks::haveVectors()) return deliverByVectors(to, from, size, room, stops);
 #endif
     return deliverTextRunWords(to, from, size, room, stops);
+#endif
+}
+
+TextRun expandTextRun(char* out, const char* text, std::size_t size, std::size_t room) {
+#if defined(PLAINWRIT_SSE2_EVERYWHERE)
+    return expandByVectors(out, text, size, room);
+#else
+#if defined(PLAINWRIT_BLOCKS_SSE2)
+    if (byte_blocks::haveVectors()) return expandByVectors(out, text, size, room);
+#endif
+    return expandTextRunWords(out, text, size, room);
 #endif
 }

@@ -1,4 +1,4 @@
-// The bulk of text-mode reading, in one pass over the raw bytes: each CR LF
+// The bulk of text-mode reading and writing. Reading, in one pass over the raw bytes: each CR LF
 // pair becomes a LF, a CR before any other byte stays, and every other byte
 // is delivered as it is, moved down over the room the pairs leave. The pass
 // stops only where the reader must decide: at a Ctrl-Z, at a NUL until the
@@ -28,5 +28,13 @@ TextRun deliverTextRunBytes(char* to, const char* from, std::size_t size, std::s
                             ReadStops stops);
 TextRun deliverTextRunWords(char* to, const char* from, std::size_t size, std::size_t room,
                             ReadStops stops);
+
+// The writing side: text[0, size) into `out`, each LF as CR LF, as far as
+// `room` allows; a pair is never split. `delivered` counts the bytes put in
+// `out`; bytes after them, up to `room`, may be changed too. `out` and
+// `text` do not overlap.
+TextRun expandTextRun(char* out, const char* text, std::size_t size, std::size_t room);
+TextRun expandTextRunBytes(char* out, const char* text, std::size_t size, std::size_t room);
+TextRun expandTextRunWords(char* out, const char* text, std::size_t size, std::size_t room);
 
 #endif

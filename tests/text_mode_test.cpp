@@ -155,6 +155,37 @@ TEST(TextRuns, EveryFormDeliversAsTheByteLoop) {
     }
 }
 
+// The writing side likewise: LFs alone, in pairs and in runs, at every
+// offset a lane step can meet them, with the room cut anywhere, also just
+// short of a pair.
+TEST(TextRuns, EveryFormExpandsAsTheByteLoop) {
+    using Expand = TextRun (*)(char*, const char*, std::size_t, std::size_t);
+    const Expand forms[] = {expandTextRun, expandTextRunWords};
+    const std::string marks[] = {"\n", "\n\n", "\nx\n", std::string(20, '\n')};
+    std::string text(160, 'x');
+    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
+    for (const std::string& mark : marks) {
+        for (std::size_t at = 0; at < 40; ++at) {
+            std::string plain = text;
+            plain.replace(at, mark.size(), mark);
+            for (std::size_t p = at + mark.size() + 13; p < 120; p += 13) plain[p] = '\n';
+            for (std::size_t room : {std::size_t{1}, std::size_t{2}, std::size_t{at + 1},
+                                     std::size_t{at + 2}, std::size_t{50}, std::size_t{300}}) {
+                std::string want(300, '?');
+                const TextRun wanted = expandTextRunBytes(&want[0], plain.data(), 120, room);
+                for (Expand expand : forms) {
+                    std::string got(300, '?');
+                    const TextRun run = expand(&got[0], plain.data(), 120, room);
+                    ASSERT_EQ(run.read, wanted.read) << "at " << at << " room " << room;
+                    ASSERT_EQ(run.delivered, wanted.delivered) << "at " << at << " room " << room;
+                    EXPECT_EQ(got.substr(0, run.delivered), want.substr(0, wanted.delivered));
+                    EXPECT_EQ(got.substr(room), want.substr(room)) << "past the room";
+                }
+            }
+        }
+    }
+}
+
 TEST(TextRead, ReportsReadErrors) {
     for (std::size_t failAfter : {0, 1, 2, 3}) {
         ChunkedSource source{"a\rbcdef", 1, failAfter};

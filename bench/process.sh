@@ -53,6 +53,18 @@ report() {
                     END { printf "peak RSS %d KiB, page faults %d minor, %d major\n", rss, minor, major }'
 }
 
+# Appends one timing of cp or of the program to its list: "ms" wall time,
+# "cpu" CPU time.
+timeOne() {
+    local how=$1 who=$2 page=$3 clock=millis
+    [ "$how" = ms ] || clock=cpuMillis
+    if [ "$who" = cp ]; then
+        "$clock" cp "$page" "$work/copy.html"
+    else
+        "$clock" "$program" "$page" "$work/out.txt"
+    fi >>"$work/$who.$how"
+}
+
 measure() {
     local page=$1 target=$2 name
     for name in plainwrit.ms cp.ms plainwrit.cpu cp.cpu; do : >"$work/$name"; done
@@ -61,23 +73,14 @@ measure() {
     # The one of each pair that runs second is slower by up to a tenth here
     # (the first one's output is still being taken by the system), so the
     # two take turns at going first.
+    local order who how
     for ((i = 0; i < runs; i++)); do
-        rm -f "$work/copy.html" "$work/out.txt"
-        if ((i % 2 == 0)); then
-            millis cp "$page" "$work/copy.html" >>"$work/cp.ms"
-            millis "$program" "$page" "$work/out.txt" >>"$work/plainwrit.ms"
-        else
-            millis "$program" "$page" "$work/out.txt" >>"$work/plainwrit.ms"
-            millis cp "$page" "$work/copy.html" >>"$work/cp.ms"
-        fi
-        rm -f "$work/copy.html" "$work/out.txt"
-        if ((i % 2 == 0)); then
-            cpuMillis cp "$page" "$work/copy.html" >>"$work/cp.cpu"
-            cpuMillis "$program" "$page" "$work/out.txt" >>"$work/plainwrit.cpu"
-        else
-            cpuMillis "$program" "$page" "$work/out.txt" >>"$work/plainwrit.cpu"
-            cpuMillis cp "$page" "$work/copy.html" >>"$work/cp.cpu"
-        fi
+        order=(cp plainwrit)
+        ((i % 2 == 0)) || order=(plainwrit cp)
+        for how in ms cpu; do
+            rm -f "$work/copy.html" "$work/out.txt"
+            for who in "${order[@]}"; do timeOne "$how" "$who" "$page"; done
+        done
     done
     local cpMs plainwritMs cpCpu plainwritCpu
     cpMs=$(median <"$work/cp.ms")

@@ -69,7 +69,7 @@ struct VectorLanes {
     PLAINWRIT_TARGET_SSE2 static Mask equal(const unsigned char* at, unsigned char b) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         return static_cast<Mask>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b)))));
+            byte_blocks::bits16(byte_blocks::equal16(v, static_cast<char>(b)), 0));
     }
     PLAINWRIT_TARGET_SSE2 static void copy(unsigned char* to, const unsigned char* from) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to),

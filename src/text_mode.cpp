@@ -19,73 +19,93 @@ constexpr std::size_t kReadPiece = std::size_t{128} << 10;
 
 }  // namespace
 
-TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::size_t limit) {
-    const std::size_t capacity = limit + 1;
-    TextReadResult result{0, 0, false, false};
+std::size_t readTextPiece(TextReader& reader, char* buffer, std::size_t capacity) {
+    if (reader.finished) return 0;
     std::size_t delivered = 0;  // buffer[0, delivered) is final
     std::size_t pos = 0;        // raw bytes not yet translated: buffer[pos, rawEnd)
     std::size_t rawEnd = 0;
-    bool endOfInput = false;
-    bool nulSeen = false;
 
-    // Reads more raw bytes to buffer[at, ...). Returns false at the end of the
-    // input or on an error (then result.failed is set).
+    // Reads raw bytes to buffer[at, ...). Returns false at the end of the
+    // input or on an error, which then finishes the reader.
     auto fill = [&](std::size_t at) {
-        const std::ptrdiff_t got = read(source, buffer + at, std::min(capacity - at, kReadPiece));
+        const std::ptrdiff_t got =
+            reader.read(reader.source, buffer + at, std::min(capacity - at, kReadPiece));
         if (got <= 0) {
-            result.failed = got < 0;
+            reader.failed = got < 0;
+            reader.finished = true;
             return false;
         }
         rawEnd = at + static_cast<std::size_t>(got);
         return true;
     };
+    // A CR whose next byte is still to be read: whether it is delivered as
+    // itself or joins a LF is decided once raw bytes follow it. At the end
+    // of the input, or before a read error, it stays.
+    auto readAfterCr = [&]() {
+        buffer[0] = kCarriageReturn;
+        pos = 0;
+        if (fill(1)) return;
+        delivered = 1;
+        rawEnd = 0;
+    };
 
-    for (;;) {
+    if (reader.pendingCr) {
+        reader.pendingCr = false;
+        readAfterCr();
+    }
+    while (!reader.finished) {
         if (pos == rawEnd) {
-            if (endOfInput) break;
-            // At the limit one more raw byte tells whether anything is lost;
-            // it lands in the terminator's place.
-            if (!fill(delivered)) break;
-            pos = delivered;
+            if (delivered > 0 || !fill(0)) break;  // one raw request a piece
+            pos = 0;
         }
-        if (delivered == limit) {
-            result.truncated = buffer[pos] != kEndOfText;
+        const std::size_t before = reader.delivered + delivered;
+        if (before == reader.limit) {
+            // At the limit one more raw byte tells whether anything is lost.
+            reader.truncated = buffer[pos] != kEndOfText;
+            reader.finished = true;
             break;
         }
         // One pass delivers everything up to the next byte the reader must
         // decide on, moved down over the room CR LF pairs leave.
         const TextRun run =
-            deliverTextRun(buffer + delivered, buffer + pos, rawEnd - pos, limit - delivered,
-                           nulSeen ? ReadStops::kWithoutNul : ReadStops::kWithNul);
+            deliverTextRun(buffer + delivered, buffer + pos, rawEnd - pos, reader.limit - before,
+                           reader.nulSeen ? ReadStops::kWithoutNul : ReadStops::kWithNul);
         delivered += run.delivered;
         pos += run.read;
-        if (pos == rawEnd || delivered == limit) continue;
-        if (buffer[pos] == kEndOfText) break;
+        if (pos == rawEnd || reader.delivered + delivered == reader.limit) continue;
+        if (buffer[pos] == kEndOfText) {
+            reader.finished = true;
+            break;
+        }
         if (buffer[pos] == '\0') {
             // Delivered like any byte; only the first one is worth a stop.
-            nulSeen = true;
-            result.textEnd = delivered;
+            reader.nulSeen = true;
+            reader.textEnd = reader.delivered + delivered;
             buffer[delivered++] = '\0';
             ++pos;
             continue;
         }
-
-        // A CR as the last raw byte: whether it is delivered as itself or
-        // joins a LF depends on the byte after it, still to be read. With
-        // more bytes read after it, the next pass decides.
-        buffer[delivered] = kCarriageReturn;
-        if (!fill(delivered + 1)) {
-            buffer[delivered++] = kCarriageReturn;  // also before a read error
-            pos = rawEnd = delivered;
-            endOfInput = true;
-            continue;
+        // A CR as the last raw byte. A piece with text in it ends before it.
+        if (delivered > 0) {
+            reader.pendingCr = true;
+            break;
         }
-        pos = delivered;
+        readAfterCr();
     }
-    buffer[delivered] = '\0';
-    result.size = delivered;
-    if (!nulSeen) result.textEnd = delivered;
-    return result;
+    reader.delivered += delivered;
+    return delivered;
+}
+
+TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::size_t limit) {
+    TextReader reader{read, source, limit};
+    std::size_t size = 0;
+    // Each piece goes on where the last one ended, so the buffer fills as
+    // in one pass; a CR left open by a piece starts the next.
+    while (const std::size_t piece = readTextPiece(reader, buffer + size, limit + 1 - size)) {
+        size += piece;
+    }
+    buffer[size] = '\0';
+    return {size, reader.nulSeen ? reader.textEnd : size, reader.truncated, reader.failed};
 }
 
 bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t size, char* scratch,

@@ -29,6 +29,28 @@ struct TextReadResult {
 // and translated in place.
 TextReadResult readTextMode(RawReadFn read, void* source, char* buffer, std::size_t limit);
 
+// Reading the same way a piece at a time, into a buffer that is used again
+// for each piece. The reader carries what a piece leaves open: the count
+// towards the limit, whether a NUL has been seen, and a CR whose next byte
+// did not fit in the piece.
+struct TextReader {
+    RawReadFn read;
+    void* source;
+    std::size_t limit;
+    std::size_t delivered = 0;  // bytes delivered by all pieces so far
+    std::size_t textEnd = 0;    // of them, those before the first NUL, once one is seen
+    bool nulSeen = false;
+    bool pendingCr = false;  // a CR to deliver at the start of the next piece
+    bool finished = false;   // nothing more will be delivered
+    bool truncated = false;  // the input would have delivered more than `limit`
+    bool failed = false;     // a read error; nothing past it was delivered
+};
+
+// Delivers the next piece into buffer[0, capacity), capacity at least 2, and
+// returns its length; 0 only once the reader is finished. Nothing is
+// terminated. One raw request per piece, as large as the room left.
+std::size_t readTextPiece(TextReader& reader, char* buffer, std::size_t capacity);
+
 // Writes `size` bytes of `text`, each LF as CR LF. `scratch` (at least 2
 // bytes) holds translated chunks between writes; the bigger, the fewer writes.
 bool writeTextMode(RawWriteFn write, void* sink, const char* text, std::size_t size, char* scratch,

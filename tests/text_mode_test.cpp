@@ -60,6 +60,32 @@ TEST_P(ReadCases, DeliverTranslatedBytesWhateverTheChunks) {
     }
 }
 
+// The same bytes when they arrive in pieces of a buffer used again for each,
+// however small: a CR at a piece's end waits for the next.
+TEST_P(ReadCases, DeliverTheSameBytesInPiecesOfAnySize) {
+    const ReadCase& c = GetParam();
+    for (std::size_t capacity : {std::size_t{2}, std::size_t{3}, std::size_t{5}, std::size_t{64}}) {
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{4}, std::size_t{1} << 20}) {
+            ChunkedSource source{c.raw, chunk};
+            TextReader reader{readChunk, &source, c.limit};
+            std::string delivered;
+            std::vector<char> piece(capacity);
+            while (const std::size_t n = readTextPiece(reader, piece.data(), capacity)) {
+                delivered.append(piece.data(), n);
+            }
+            SCOPED_TRACE("capacity " + std::to_string(capacity) + ", chunk " +
+                         std::to_string(chunk));
+            EXPECT_TRUE(reader.finished);
+            EXPECT_FALSE(reader.failed);
+            EXPECT_EQ(delivered, c.delivered);
+            EXPECT_EQ(reader.truncated, c.truncated);
+            EXPECT_EQ(reader.nulSeen ? reader.textEnd : delivered.size(),
+                      std::min(c.delivered.find('\0'), c.delivered.size()));
+            EXPECT_EQ(readTextPiece(reader, piece.data(), capacity), 0u) << "a finished reader";
+        }
+    }
+}
+
 const ReadCase kTranslationCases[] = {
     {"", 10, "", false},
     {"plain", 10, "plain", false},
@@ -191,6 +217,20 @@ TEST(TextRead, ReportsReadErrors) {
         ChunkedSource source{"a\rbcdef", 1, failAfter};
         std::vector<char> buffer(11);
         EXPECT_TRUE(readTextMode(readChunk, &source, buffer.data(), 10).failed) << failAfter;
+    }
+    // In pieces, what came before the error is delivered, a CR just before
+    // it as itself, and the reader is finished.
+    const std::pair<std::size_t, std::string> inPieces[] = {{0, ""}, {2, "a\r"}, {3, "a\rb"}};
+    for (const auto& [failAfter, before] : inPieces) {
+        ChunkedSource source{"a\rbcdef", 1, failAfter};
+        TextReader reader{readChunk, &source, 10};
+        std::string delivered;
+        char piece[2];
+        while (const std::size_t n = readTextPiece(reader, piece, sizeof piece)) {
+            delivered.append(piece, n);
+        }
+        EXPECT_TRUE(reader.failed && reader.finished) << failAfter;
+        EXPECT_EQ(delivered, before) << failAfter;
     }
 }
 

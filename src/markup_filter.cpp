@@ -45,13 +45,16 @@ inline std::uint64_t runStops(std::uint64_t word, bool beforeIsDigitOrBlank) {
 // between two digits, and a blank after a kept blank goes back to the main
 // loop. The eight-byte stores may write past the run, but never past the
 // part of the output that the input read so far could fill: the output never
-// runs ahead of the input.
-inline void copyRun(const unsigned char*& in, const unsigned char* end, unsigned char*& out) {
+// runs ahead of the input. Past `stop` it hands back to the main loop, which
+// stops there too.
+inline void copyRun(const unsigned char*& in, const unsigned char* stop, const unsigned char* end,
+                    unsigned char*& out) {
     for (;;) {
         if (end - in < 8) {
             while (in < end && isRunByte(*in)) *out++ = *in++;
             return;
         }
+        if (in >= stop) return;
         const std::uint64_t word = byte_words::load(in);
         byte_words::store(out, word);
         const unsigned char last = in[-1];  // a text byte was written, so in > input
@@ -88,41 +91,49 @@ inline const unsigned char* skipDropped(const unsigned char* in, const unsigned 
     return in;
 }
 
-}  // namespace
-
-std::size_t filterMarkup(const char* input, std::size_t length, char* output) {
-    return filterMarkupUsing(fastestPath(), input, length, output);
-}
-
-std::size_t filterMarkupUsing(BlockPath path, const char* input, std::size_t length, char* output) {
-    return filterMarkupInSpans(path, input, length, output, kDecodeSpan);
-}
-
-std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t length, char* output,
-                                std::size_t decodeSpan) {
-    const BlockLoop blocks = blockLoopFor(path);
-    const DecodeMoves moves = decodeMovesFor(path);
-    const auto* const begin = reinterpret_cast<const unsigned char*>(input);
-    const unsigned char* in = begin;
-    const unsigned char* const end = in + length;
-    auto* const outBegin = reinterpret_cast<unsigned char*>(output);
-    unsigned char* out = outBegin;
+// Where a run of the main loop stands.
+struct Steps {
+    BlockLoop blocks;
+    DecodeMoves moves;
+    std::size_t decodeSpan;
+    unsigned char* outBegin;
+    unsigned char* out;
     FilterState state;
     DecodeCursor decoded;
+    bool tagOpen;  // the last step ended inside a tag, at the end of the input given
+};
 
-    while (in < end) {
-        if (blocks != nullptr && !state.inScript && end - in >= block_kernel::kBlockReach) {
+// After a tag has been skipped to `in`: at `end` with no ">" there, the tag
+// runs on past the input given.
+inline bool tagRunsOn(const unsigned char* in, const unsigned char* end) {
+    return in == end && end[-1] != kTagClose;
+}
+
+// The main loop, from `in` until it reaches `stop`, reading up to `end`
+// (where `stop` is before `end`, every step that starts before `stop` has
+// all the bytes it looks at). The byte before `in` is read only when `in`
+// is not `noByteBefore`. Returns where the input goes on.
+const unsigned char* filterSteps(Steps& run, const unsigned char* in, const unsigned char* stop,
+                                 const unsigned char* end, const unsigned char* noByteBefore) {
+    unsigned char* out = run.out;
+    FilterState& state = run.state;
+    while (in < stop) {
+        if (run.blocks != nullptr && !state.inScript && end - in >= block_kernel::kBlockReach) {
             const auto left = static_cast<std::size_t>(end - in);
-            state.pauseAt = in + (left > decodeSpan ? decodeSpan : left);
-            blocks(in, end, out, state, in != begin && isDigit(in[-1]));
+            state.pauseAt = in + (left > run.decodeSpan ? run.decodeSpan : left);
+            run.blocks(in, end, out, state, in != noByteBefore && isDigit(in[-1]));
+            run.tagOpen = tagRunsOn(in, end);
             // The decoder writes only behind the output position, and the
             // filter reads no output byte but the last one written.
-            decodeEntitiesReady(output, static_cast<std::size_t>(out - outBegin), decoded, moves);
+            decodeEntitiesReady(reinterpret_cast<char*>(run.outBegin),
+                                static_cast<std::size_t>(out - run.outBegin), run.decoded,
+                                run.moves);
             continue;
         }
         const unsigned char b = *in;
         if (b == kTagOpen) {
             in = takeTag(in, end, out, state);
+            run.tagOpen = tagRunsOn(in, end);
         } else if (b < kFirstNonControl) {
             ++in;
         } else if (state.inScript) {
@@ -138,7 +149,7 @@ std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t l
             state.atStart = false;
             ++in;
         } else if (b == kBlank) {
-            // A text byte was written before, so in[-1] is inside the input.
+            // A text byte was written before, so in[-1] is a byte of the input.
             if (isWrittenWhitespace(out[-1])) {
                 in = skipDropped(in, end);
                 continue;
@@ -146,11 +157,90 @@ std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t l
             if (!(isDigit(in[-1]) && end - in > 1 && isDigit(in[1]))) *out++ = kBlank;
             ++in;
         } else {
-            copyRun(in, end, out);
+            copyRun(in, stop, end, out);
         }
     }
-    *out = '\0';
-    return decodeEntitiesFinish(output, static_cast<std::size_t>(out - outBegin), decoded, moves);
+    run.out = out;
+    return in;
+}
+
+Steps startSteps(BlockPath path, std::size_t decodeSpan, char* output) {
+    auto* const outBegin = reinterpret_cast<unsigned char*>(output);
+    return {blockLoopFor(path), decodeMovesFor(path), decodeSpan,     outBegin,
+            outBegin,           FilterState{},        DecodeCursor{}, false};
+}
+
+std::size_t finishSteps(Steps& run) {
+    *run.out = '\0';
+    return decodeEntitiesFinish(reinterpret_cast<char*>(run.outBegin),
+                                static_cast<std::size_t>(run.out - run.outBegin), run.decoded,
+                                run.moves);
+}
+
+}  // namespace
+
+std::size_t filterMarkup(const char* input, std::size_t length, char* output) {
+    return filterMarkupUsing(fastestPath(), input, length, output);
+}
+
+std::size_t filterMarkupUsing(BlockPath path, const char* input, std::size_t length, char* output) {
+    return filterMarkupInSpans(path, input, length, output, kDecodeSpan);
+}
+
+std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t length, char* output,
+                                std::size_t decodeSpan) {
+    Steps run = startSteps(path, decodeSpan, output);
+    const auto* const begin = reinterpret_cast<const unsigned char*>(input);
+    filterSteps(run, begin, begin + length, begin + length, begin);
+    return finishSteps(run);
+}
+
+FilterPieceResult filterMarkupPiece(FilterPieces& pieces, const char* input, std::size_t length,
+                                    bool last, char* output) {
+    return filterMarkupPieceUsing(fastestPath(), kDecodeSpan, pieces, input, length, last, output);
+}
+
+FilterPieceResult filterMarkupPieceUsing(BlockPath path, std::size_t decodeSpan,
+                                         FilterPieces& pieces, const char* input,
+                                         std::size_t length, bool last, char* output) {
+    // The undecoded output of the last piece goes first: the decoder takes
+    // it up again from the start, and the filter reads its last byte.
+    const std::size_t kept = pieces.keptTo - pieces.keptFrom;
+    std::memmove(output, output + pieces.keptFrom, kept);
+    Steps run = startSteps(path, decodeSpan, output);
+    run.out += kept;
+    run.state.inScript = pieces.inScript;
+    run.state.inTable = pieces.inTable;
+    run.state.atStart = pieces.atStart;
+
+    const auto* const begin = reinterpret_cast<const unsigned char*>(input);
+    const unsigned char* const end = begin + length;
+    const unsigned char* in = begin;
+    run.tagOpen = pieces.inTag;
+    if (pieces.inTag && in < end) {
+        const auto* close = static_cast<const unsigned char*>(std::memchr(in, kTagClose, length));
+        in = close ? close + 1 : end;
+        run.tagOpen = tagRunsOn(in, end);
+    }
+    const unsigned char* stop = end;
+    if (!last) stop = length > kPieceLookahead ? end - kPieceLookahead : begin;
+    in = filterSteps(run, in, stop, end, pieces.byteBefore ? nullptr : begin);
+
+    pieces.inScript = run.state.inScript;
+    pieces.inTable = run.state.inTable;
+    pieces.atStart = run.state.atStart;
+    pieces.inTag = run.tagOpen && in == end;
+    pieces.byteBefore = pieces.byteBefore || in != begin;
+    const auto taken = static_cast<std::size_t>(in - begin);
+    const auto written = static_cast<std::size_t>(run.out - run.outBegin);
+    if (last) {
+        pieces.keptFrom = pieces.keptTo = 0;
+        return {taken, finishSteps(run)};
+    }
+    decodeEntitiesReady(output, written, run.decoded, run.moves);
+    pieces.keptFrom = run.decoded.read;
+    pieces.keptTo = written;
+    return {taken, run.decoded.write};
 }
 
 void filterMarkup(const char* input, char* output) {

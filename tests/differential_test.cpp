@@ -309,6 +309,44 @@ std::string filterInPlaceUsing(BlockPath path, const std::string& input) {
     return text;
 }
 
+// The way the program calls it on a file: new bytes in pieces of the given
+// sizes, taken in turn, each after what the last piece left, in an input and
+// an output buffer used again for each piece and of exactly the room
+// promised. With `emptyLast` the last call brings no new bytes.
+std::string filterInPiecesUsing(BlockPath path, const std::string& input,
+                                const std::vector<std::size_t>& sizes, bool emptyLast = false,
+                                std::size_t decodeSpan = kDecodeSpan) {
+    const std::size_t largest = *std::max_element(sizes.begin(), sizes.end());
+    const std::size_t mostLength = kPieceLookahead + largest;
+    Bytes inBuffer(new char[1 + mostLength]);
+    Bytes out(new char[kPieceCarry + mostLength + kFilterLead]);
+    char* const in = inBuffer.get() + 1;
+    FilterPieces pieces;
+    std::string text;
+    std::size_t rest = 0;
+    std::size_t pos = 0;
+    for (std::size_t i = 0;; ++i) {
+        const std::size_t n = std::min(sizes[i % sizes.size()], input.size() - pos);
+        std::memcpy(in + rest, input.data() + pos, n);
+        pos += n;
+        const bool last = pos == input.size() && (n == 0 || !emptyLast);
+        const std::size_t length = rest + n;
+        EXPECT_LE(length, mostLength) << "more left over than a piece's lookahead";
+        const FilterPieceResult r =
+            filterMarkupPieceUsing(path, decodeSpan, pieces, in, length, last, out.get());
+        EXPECT_LE(r.taken, length);
+        text.append(out.get(), r.ready);
+        if (last) {
+            EXPECT_EQ(r.taken, length);
+            EXPECT_EQ(out[r.ready], '\0');
+            return text;
+        }
+        // The rest goes to the front, after the byte before it.
+        std::memmove(inBuffer.get(), in + r.taken - 1, length - r.taken + 1);
+        rest = length - r.taken;
+    }
+}
+
 class EveryPath : public ::testing::TestWithParam<NamedPath> {
 protected:
     void SetUp() override {
@@ -391,6 +429,49 @@ TEST_P(EveryPath, DecodeStopsAnywhere) {
             ASSERT_EQ(std::string(out.get(), length), plain::filter(input))
                 << "span " << span << ", input " << show(input);
             ASSERT_EQ(out[length], '\0');
+        }
+    }
+}
+
+// Input in pieces: every piece edge, and the lookahead before it, falls
+// inside tags, scripts, references, blank runs and digits somewhere. A piece
+// of one byte, pieces shorter than the lookahead, pieces around a block's
+// reach and sizes that change from piece to piece.
+TEST_P(EveryPath, PiecesEndAnywhere) {
+    Generator gen(1207);
+    const std::vector<std::size_t> sizeRuns[] = {{1},       {7},  {16},   {17, 3},        {64},
+                                                 {65, 200}, {97}, {4096}, {300, 1, 0, 40}};
+    for (int n = 0; n < 40; ++n) {
+        std::string input;
+        const std::size_t parts = 1 + gen.below(12);
+        for (std::size_t i = 0; i < parts; ++i) {
+            input += gen.html() + "x&amp;y&nbsp;1 2&nbsp;<b> &#16 0;&lt<i>;<a\n title='>'>";
+        }
+        input.erase(std::find(input.begin(), input.end(), '\0'), input.end());
+        const std::string expected = plain::filter(input);
+        for (const std::vector<std::size_t>& sizes : sizeRuns) {
+            ASSERT_EQ(filterInPiecesUsing(GetParam().path, input, sizes, n % 2 == 1), expected)
+                << "piece " << sizes[0] << ", input " << show(input);
+        }
+        ASSERT_EQ(filterInPiecesUsing(GetParam().path, input, {150}, false, 7), expected)
+            << "short decoding spans, input " << show(input);
+    }
+}
+
+// Each snippet at every offset from a piece edge.
+TEST_P(EveryPath, SnippetsAcrossPieceEdges) {
+    const std::string fillers[] = {"word ", "12 34 ", "<b>bold</b> "};
+    for (const std::string& filler : fillers) {
+        for (const char* snippet : kEdgeSnippets) {
+            for (std::size_t offset = 0; offset < 100; ++offset) {
+                std::string input;
+                while (input.size() < offset) input += filler;
+                input.resize(offset);
+                input += snippet;
+                while (input.size() < offset + 150) input += filler;
+                ASSERT_EQ(filterInPiecesUsing(GetParam().path, input, {100}), plain::filter(input))
+                    << "input " << show(input);
+            }
         }
     }
 }

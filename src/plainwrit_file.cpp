@@ -2,6 +2,7 @@
 // its arguments and reporting the outcome, which the program itself uses.
 // The outcome is returned as a status; nothing is printed.
 #include <cstdint>
+#include <cstring>
 
 #include "markup_filter.h"
 #include "plainwrit.h"
@@ -19,17 +20,24 @@ namespace {
 
 constexpr std::size_t kReadLimit = PLAINWRIT_READ_LIMIT;
 
-// One buffer does all the work: the input is read to kFilterLead bytes into
-// it, filtered into its start (the output never catches up with the input),
-// and the CR LF form of the result is built in what follows the output.
-// Whatever the input, that is close to a mebibyte, so the output goes out in
-// a few large writes.
-constexpr std::size_t kBufferSize = std::size_t{4} << 20;
-constexpr std::size_t kInputOffset = kFilterLead;
-constexpr std::size_t kScratchAlign = 64;
-constexpr std::size_t kLeastScratch = kBufferSize - (kReadLimit + 1) - kScratchAlign;
-static_assert(kInputOffset + kReadLimit + 1 <= kBufferSize, "the input must fit");
-static_assert(kLeastScratch >= (std::size_t{1} << 19), "room for large writes");
+// The input goes through in pieces, each read, filtered and written before
+// the next, in one small buffer used again for each: the bytes stay in the
+// processor's cache from the read to the write, no fresh memory is touched
+// after the first piece, and the run's memory does not grow with the file.
+// The buffer holds, in turn:
+//   the input: the byte before, what the last piece left, a new piece;
+//   the text the filter makes of it, after what the last piece kept back;
+//   the CR LF form of that text, written in one request.
+// Pieces of 127 KiB keep the whole buffer under 512 KiB, which small pages
+// serve at less cost than a huge page would (see obtainBuffer), and were the
+// fastest measured: at 63 KiB the requests cost more than the cache saves.
+constexpr std::size_t kPiece = std::size_t{127} << 10;
+constexpr std::size_t kInputRoom = 1 + kPieceLookahead + kPiece;
+constexpr std::size_t kLongestText = kPieceCarry + kPieceLookahead + kPiece;
+constexpr std::size_t kTextRoom = kLongestText + kFilterLead;
+constexpr std::size_t kScratchRoom = 2 * kLongestText;
+constexpr std::size_t kBufferSize = kInputRoom + kTextRoom + kScratchRoom;
+static_assert(kBufferSize < (std::size_t{512} << 10), "the buffer stays in small pages");
 
 struct Run {
     const PathChar* inputPath;
@@ -59,6 +67,32 @@ plainwrit_status endIncomplete(Run& run, plainwrit_status status) {
     return status;
 }
 
+// Reads, filters and writes the input piece by piece, up to a NUL, a read
+// error or a write error. Returns false on a write error.
+bool convertPieces(Run& run, TextReader& reader) {
+    char* const input = run.buffer + 1;
+    char* const text = run.buffer + kInputRoom;
+    char* const scratch = text + kTextRoom;
+    FilterPieces pieces;
+    std::size_t rest = 0;  // input[0, rest) is what the last piece left
+    for (;;) {
+        const std::size_t before = reader.delivered;
+        const std::size_t got = readTextPiece(reader, input + rest, kPiece);
+        if (reader.failed) return true;
+        // A NUL byte ends the text.
+        const bool nul = reader.nulSeen;
+        const std::size_t length = rest + (nul ? reader.textEnd - before : got);
+        const bool last = reader.finished || nul;
+        const FilterPieceResult piece = filterMarkupPiece(pieces, input, length, last, text);
+        if (!writeTextMode(writeFileBytes, &run.output, text, piece.ready, scratch, kScratchRoom)) {
+            return false;
+        }
+        if (last) return true;
+        std::memmove(input - 1, input + piece.taken - 1, length - piece.taken + 1);
+        rest = length - piece.taken;
+    }
+}
+
 plainwrit_status convert(Run& run, bool& truncated) {
     run.input = openInputFile(run.inputPath);
     if (run.input == kNoFile) return PLAINWRIT_CANNOT_OPEN_INPUT;
@@ -73,30 +107,24 @@ plainwrit_status convert(Run& run, bool& truncated) {
         return PLAINWRIT_CANNOT_OPEN_OUTPUT;
     }
 
-    // The buffer always has room for the limit; the file's size only says how
-    // much of it is likely touched: the input, the output and its CR LF form.
+    // The file's size only says how much of the buffer is likely touched: a
+    // small file's input, text and CR LF form.
     const std::uint64_t sizeHint = fileSizeHint(run.input);
-    const std::size_t expectedInput =
-        sizeHint == 0 || sizeHint > kReadLimit ? kReadLimit : static_cast<std::size_t>(sizeHint);
-    const std::size_t expectedUse = kInputOffset + 3 * expectedInput + kScratchAlign;
-    run.buffer = obtainBuffer(kBufferSize, expectedUse < kBufferSize ? expectedUse : kBufferSize);
+    const std::uint64_t expectedUse = 4 * sizeHint + kPieceCarry + kFilterLead;
+    run.buffer = obtainBuffer(kBufferSize, sizeHint == 0 || expectedUse > kBufferSize
+                                               ? kBufferSize
+                                               : static_cast<std::size_t>(expectedUse));
     if (run.buffer == nullptr) return endIncomplete(run, PLAINWRIT_NO_MEMORY);
-    char* const input = run.buffer + kInputOffset;
-    const TextReadResult read = readTextMode(readFileBytes, &run.input, input, kReadLimit);
-    if (read.failed) return endIncomplete(run, PLAINWRIT_CANNOT_READ);
-    truncated = read.truncated;
-
-    // A NUL byte ends the text.
-    const std::size_t outputLength = filterMarkup(input, read.textEnd, run.buffer);
-
-    // The input is no longer needed; the CR LF form is built after the output.
-    const std::size_t scratchStart =
-        (outputLength + 1 + kScratchAlign - 1) / kScratchAlign * kScratchAlign;
-    const bool written = writeTextMode(writeFileBytes, &run.output, run.buffer, outputLength,
-                                       run.buffer + scratchStart, kBufferSize - scratchStart);
+    TextReader reader{readFileBytes, &run.input, kReadLimit};
+    const bool written = convertPieces(run, reader);
+    // The input is read to its end whatever stopped the text: a read error
+    // anywhere in it is reported first, and the limit warning always.
+    while (!reader.finished) readTextPiece(reader, run.buffer, kPiece);
+    if (reader.failed) return endIncomplete(run, PLAINWRIT_CANNOT_READ);
+    truncated = reader.truncated;
     const bool closed = closeFiles(run);
-    if (!written || !closed) return endIncomplete(run, PLAINWRIT_CANNOT_WRITE);
     releaseBuffers(run);
+    if (!written || !closed) return PLAINWRIT_CANNOT_WRITE;
     return truncated ? PLAINWRIT_OK_TRUNCATED : PLAINWRIT_OK;
 }
 

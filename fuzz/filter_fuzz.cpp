@@ -4,12 +4,13 @@
 // output buffer has exactly the room the interface promises. The result must
 // be terminated, no longer than the input, free of control bytes other than
 // line feed and tab, and equal to the plain model, whichever way the filter
-// takes the input, wherever it stops to decode, and also with input and
-// output in one buffer.
+// takes the input, wherever it stops to decode, with input and output in
+// one buffer, and in pieces of any size.
 #include <memory>
 
 #include "fuzz_check.h"
 #include "markup_filter.h"
+#include "piece_feed.h"
 #include "reference/plain_rules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -60,6 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             filterMarkupUsing(path, shared.get() + kFilterLead, n, shared.get());
         require(sharedLength == length && std::memcmp(shared.get(), out.get(), length + 1) == 0,
                 "in one buffer the result differs");
+        // In pieces, as the program takes a file: their sizes come from the
+        // input too, some shorter than the lookahead.
+        const auto size = [&](std::size_t at) -> std::size_t {
+            return n > at ? static_cast<unsigned char>(text[at]) % 131 : 64;
+        };
+        const PieceFeed fed =
+            feedInPieces(path, text, {1 + size(1), size(2), 1 + size(3)}, n % 2 == 1, span);
+        require(fed.fault == nullptr, "a piece broke a promise");
+        require(fed.text == std::string(out.get(), length), "in pieces the result differs");
     }
     return 0;
 }

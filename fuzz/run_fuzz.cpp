@@ -1,16 +1,15 @@
 // Fuzz target: a whole run on the bytes of a file, as the program does it
 // (the text-mode read with a small limit, the text up to its first NUL, the
-// filter with the decoder, the text-mode write), against the plain model of
-// the run, the limit's warning included. The first bytes choose the limit
-// and the sizes the raw reads and writes come in; the rest is the file. One
-// buffer serves the read, the filter and the write, as in the program, with
-// no byte more than that layout needs.
+// filter with the decoder, the text-mode write, a piece at a time), against
+// the plain model of the run, the limit's warning included. The first bytes
+// choose the limit, the size raw reads come in and the size of the pieces;
+// the rest is the file. The buffer has no byte more than the pieces need.
 #include <algorithm>
 #include <memory>
 #include <string>
 
 #include "fuzz_check.h"
-#include "markup_filter.h"
+#include "piece_run.h"
 #include "reference/plain_rules.h"
 #include "text_mode.h"
 
@@ -41,33 +40,36 @@ bool appendAll(void* sink, const char* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 2) return 0;
-    const std::size_t limit = 1 + data[0] % 128;  // the write needs a scratch of 2 or more
-    const std::size_t piece = data[1] % 8;
-    const std::string raw(reinterpret_cast<const char*>(data) + 2, size - 2);
-
-    // One buffer, laid out as the program lays it out: the input kFilterLead
-    // bytes in, the output from the start, the CR LF form after the output,
-    // with a little room of varying size past the input.
-    const std::size_t room = 1 + data[1] / 8 % 16;
-    const std::size_t bufferSize = kFilterLead + limit + 1 + room;
-    std::unique_ptr<char[]> buffer(new char[bufferSize]);
-    char* const input = buffer.get() + kFilterLead;
-    Source source{raw, piece};
-    const TextReadResult read = readTextMode(readPiece, &source, input, limit);
-    require(!read.failed, "a read error where there was none");
-    const void* nul = std::memchr(input, '\0', read.size);
-    const std::size_t textLength =
-        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - input) : read.size;
-    require(read.textEnd == textLength, "the read put the first NUL elsewhere");
-    const std::size_t outputLength = filterMarkup(input, textLength, buffer.get());
-    std::string file;
-    require(writeTextMode(appendAll, &file, buffer.get(), outputLength,
-                          buffer.get() + outputLength + 1, bufferSize - outputLength - 1),
-            "a write failed where none could");
-
+    if (size < 3) return 0;
+    const std::size_t limit = 1 + data[0] % 128;
+    const std::size_t chunk = data[1] % 8;
+    const std::size_t piece = 2 + data[2] % 40;
+    const std::string raw(reinterpret_cast<const char*>(data) + 3, size - 3);
     const plain::Run expected = plain::convert(raw, limit);
-    require(read.truncated == expected.warned, "the warning differs from the plain model");
+
+    // In pieces, as the program runs a file, in a buffer of exactly the size
+    // the pieces need.
+    std::unique_ptr<char[]> buffer(new char[pieceBufferSize(piece)]);
+    Source source{raw, chunk};
+    TextReader reader{readPiece, &source, limit};
+    std::string file;
+    require(convertInPieces(reader, appendAll, &file, buffer.get(), piece),
+            "a write failed where none could");
+    while (!reader.finished) readTextPiece(reader, buffer.get(), piece);
+    require(!reader.failed, "a read error where there was none");
+    require(reader.truncated == expected.warned, "the warning differs from the plain model");
     require(file == expected.file, "the file differs from the plain model");
+
+    // The whole input at once, as the in-memory call reads it: the first NUL
+    // where it is.
+    std::unique_ptr<char[]> whole(new char[limit + 1]);
+    Source again{raw, chunk};
+    const TextReadResult read = readTextMode(readPiece, &again, whole.get(), limit);
+    const void* nul = std::memchr(whole.get(), '\0', read.size);
+    require(
+        read.textEnd == (nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - whole.get())
+                             : read.size),
+        "the read put the first NUL elsewhere");
+    require(read.truncated == expected.warned, "the whole read's warning differs");
     return 0;
 }

@@ -2,9 +2,9 @@
 // its arguments and reporting the outcome, which the program itself uses.
 // The outcome is returned as a status; nothing is printed.
 #include <cstdint>
-#include <cstring>
 
 #include "markup_filter.h"
+#include "piece_run.h"
 #include "plainwrit.h"
 #include "platform_file.h"
 #include "text_mode.h"
@@ -20,23 +20,11 @@ namespace {
 
 constexpr std::size_t kReadLimit = PLAINWRIT_READ_LIMIT;
 
-// The input goes through in pieces, each read, filtered and written before
-// the next, in one small buffer used again for each: the bytes stay in the
-// processor's cache from the read to the write, no fresh memory is touched
-// after the first piece, and the run's memory does not grow with the file.
-// The buffer holds, in turn:
-//   the input: the byte before, what the last piece left, a new piece;
-//   the text the filter makes of it, after what the last piece kept back;
-//   the CR LF form of that text, written in one request.
 // Pieces of 127 KiB keep the whole buffer under 512 KiB, which small pages
 // serve at less cost than a huge page would (see obtainBuffer), and were the
 // fastest measured: at 63 KiB the requests cost more than the cache saves.
 constexpr std::size_t kPiece = std::size_t{127} << 10;
-constexpr std::size_t kInputRoom = 1 + kPieceLookahead + kPiece;
-constexpr std::size_t kLongestText = kPieceCarry + kPieceLookahead + kPiece;
-constexpr std::size_t kTextRoom = kLongestText + kFilterLead;
-constexpr std::size_t kScratchRoom = 2 * kLongestText;
-constexpr std::size_t kBufferSize = kInputRoom + kTextRoom + kScratchRoom;
+constexpr std::size_t kBufferSize = pieceBufferSize(kPiece);
 static_assert(kBufferSize < (std::size_t{512} << 10), "the buffer stays in small pages");
 
 struct Run {
@@ -67,32 +55,6 @@ plainwrit_status endIncomplete(Run& run, plainwrit_status status) {
     return status;
 }
 
-// Reads, filters and writes the input piece by piece, up to a NUL, a read
-// error or a write error. Returns false on a write error.
-bool convertPieces(Run& run, TextReader& reader) {
-    char* const input = run.buffer + 1;
-    char* const text = run.buffer + kInputRoom;
-    char* const scratch = text + kTextRoom;
-    FilterPieces pieces;
-    std::size_t rest = 0;  // input[0, rest) is what the last piece left
-    for (;;) {
-        const std::size_t before = reader.delivered;
-        const std::size_t got = readTextPiece(reader, input + rest, kPiece);
-        if (reader.failed) return true;
-        // A NUL byte ends the text.
-        const bool nul = reader.nulSeen;
-        const std::size_t length = rest + (nul ? reader.textEnd - before : got);
-        const bool last = reader.finished || nul;
-        const FilterPieceResult piece = filterMarkupPiece(pieces, input, length, last, text);
-        if (!writeTextMode(writeFileBytes, &run.output, text, piece.ready, scratch, kScratchRoom)) {
-            return false;
-        }
-        if (last) return true;
-        std::memmove(input - 1, input + piece.taken - 1, length - piece.taken + 1);
-        rest = length - piece.taken;
-    }
-}
-
 plainwrit_status convert(Run& run, bool& truncated) {
     run.input = openInputFile(run.inputPath);
     if (run.input == kNoFile) return PLAINWRIT_CANNOT_OPEN_INPUT;
@@ -116,7 +78,7 @@ plainwrit_status convert(Run& run, bool& truncated) {
                                                : static_cast<std::size_t>(expectedUse));
     if (run.buffer == nullptr) return endIncomplete(run, PLAINWRIT_NO_MEMORY);
     TextReader reader{readFileBytes, &run.input, kReadLimit};
-    const bool written = convertPieces(run, reader);
+    const bool written = convertInPieces(reader, writeFileBytes, &run.output, run.buffer, kPiece);
     // The input is read to its end whatever stopped the text: a read error
     // anywhere in it is reported first, and the limit warning always.
     while (!reader.finished) readTextPiece(reader, run.buffer, kPiece);

@@ -23,6 +23,7 @@
 
 #include "entities.h"
 #include "markup_filter.h"
+#include "piece_feed.h"
 #include "reference/plain_rules.h"
 #include "text_mode.h"
 
@@ -309,42 +310,12 @@ std::string filterInPlaceUsing(BlockPath path, const std::string& input) {
     return text;
 }
 
-// The way the program calls it on a file: new bytes in pieces of the given
-// sizes, taken in turn, each after what the last piece left, in an input and
-// an output buffer used again for each piece and of exactly the room
-// promised. With `emptyLast` the last call brings no new bytes.
 std::string filterInPiecesUsing(BlockPath path, const std::string& input,
                                 const std::vector<std::size_t>& sizes, bool emptyLast = false,
                                 std::size_t decodeSpan = kDecodeSpan) {
-    const std::size_t largest = *std::max_element(sizes.begin(), sizes.end());
-    const std::size_t mostLength = kPieceLookahead + largest;
-    Bytes inBuffer(new char[1 + mostLength]);
-    Bytes out(new char[kPieceCarry + mostLength + kFilterLead]);
-    char* const in = inBuffer.get() + 1;
-    FilterPieces pieces;
-    std::string text;
-    std::size_t rest = 0;
-    std::size_t pos = 0;
-    for (std::size_t i = 0;; ++i) {
-        const std::size_t n = std::min(sizes[i % sizes.size()], input.size() - pos);
-        std::memcpy(in + rest, input.data() + pos, n);
-        pos += n;
-        const bool last = pos == input.size() && (n == 0 || !emptyLast);
-        const std::size_t length = rest + n;
-        EXPECT_LE(length, mostLength) << "more left over than a piece's lookahead";
-        const FilterPieceResult r =
-            filterMarkupPieceUsing(path, decodeSpan, pieces, in, length, last, out.get());
-        EXPECT_LE(r.taken, length);
-        text.append(out.get(), r.ready);
-        if (last) {
-            EXPECT_EQ(r.taken, length);
-            EXPECT_EQ(out[r.ready], '\0');
-            return text;
-        }
-        // The rest goes to the front, after the byte before it.
-        std::memmove(inBuffer.get(), in + r.taken - 1, length - r.taken + 1);
-        rest = length - r.taken;
-    }
+    const PieceFeed fed = feedInPieces(path, input, sizes, emptyLast, decodeSpan);
+    EXPECT_EQ(fed.fault, nullptr) << fed.fault << ", input " << show(input);
+    return fed.text;
 }
 
 class EveryPath : public ::testing::TestWithParam<NamedPath> {

@@ -229,7 +229,7 @@ FilterPieceResult filterMarkupPieceUsing(BlockPath path, std::size_t decodeSpan,
     pieces.inScript = run.state.inScript;
     pieces.inTable = run.state.inTable;
     pieces.atStart = run.state.atStart;
-    pieces.inTag = run.tagOpen && in == end;
+    pieces.inTag = run.tagOpen;  // only ever set by a step that reached the end
     pieces.byteBefore = pieces.byteBefore || in != begin;
     const auto taken = static_cast<std::size_t>(in - begin);
     const auto written = static_cast<std::size_t>(run.out - run.outBegin);

@@ -242,11 +242,11 @@ std::uint64_t fileSizeHint(FileHandle file) {
 // What a huge page is worth differs from machine to machine: it has cost as
 // much as 15 to 40 faults of 4 KiB on some (10 microseconds a fault) and as
 // much as 250 on another (1.2 microseconds a fault, a fresh huge page about
-// 0.3 ms). The expected use is an upper bound, about three times what a
-// typical page touches, so a quarter of 2 MiB expected is about 200 KiB
+// 0.3 ms). The program's expected use is an upper bound, about twice what a
+// typical page touches, so a quarter of 2 MiB expected is about 250 KiB
 // touched: between the break-evens, and clear of a 100 KiB page's run, which
-// touches about 30 small pages. The program asks for one large buffer only,
-// so there is no path through malloc for small ones.
+// touches about 50 small pages. The program asks for one buffer only, so
+// there is no path through malloc for small ones.
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;

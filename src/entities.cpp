@@ -26,6 +26,7 @@ namespace {
 constexpr std::size_t kMinKeyBytes = 2;
 constexpr std::size_t kMaxKeyBytes = 6;
 constexpr std::size_t kMaxNameBytes = kMaxKeyBytes + 2;
+static_assert(kMaxNameBytes == kLongestReference, "the header tells callers how much is left");
 
 constexpr std::uint64_t packKey(const char* bytes, std::size_t count) {
     std::uint64_t key = static_cast<std::uint64_t>(count) << 56;

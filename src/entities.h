@@ -45,8 +45,12 @@ bool decodeMovesAvailable(DecodeMoves moves);
 // DecodeMoves argument use them.
 DecodeMoves fastestDecodeMoves();
 
+// The longest reference of the table, "&" to ";".
+constexpr std::size_t kLongestReference = 8;
+
 // Decodes what the first `ready` bytes of `text` settle: every byte and
-// every reference that starts more than a longest reference before `ready`.
+// every reference that starts more than a longest reference before `ready`,
+// so at most kLongestReference bytes are left undecoded.
 // Bytes from text[cursor.write] up to text[ready] may change.
 void decodeEntitiesReady(char* text, std::size_t ready, DecodeCursor& cursor, DecodeMoves moves);
 

@@ -23,6 +23,7 @@ using namespace tag_rules;
 
 // The output runs behind the input by at least the lead, and no store
 // reaches further past the output position than a block's packing does.
+static_assert(kPieceCarry >= kLongestReference, "the undecoded end of a piece must fit");
 static_assert(kFilterLead > static_cast<std::size_t>(block_kernel::kBlockReach),
               "a store could reach the byte before the one being read");
 
@@ -203,12 +204,11 @@ FilterPieceResult filterMarkupPiece(FilterPieces& pieces, const char* input, std
 FilterPieceResult filterMarkupPieceUsing(BlockPath path, std::size_t decodeSpan,
                                          FilterPieces& pieces, const char* input,
                                          std::size_t length, bool last, char* output) {
-    // The undecoded output of the last piece goes first: the decoder takes
-    // it up again from the start, and the filter reads its last byte.
-    const std::size_t kept = pieces.keptTo - pieces.keptFrom;
-    std::memmove(output, output + pieces.keptFrom, kept);
+    // The undecoded text of the last piece goes first: the decoder takes it
+    // up again from the start, and the filter reads its last byte.
+    std::memcpy(output, pieces.kept, pieces.keptLength);
     Steps run = startSteps(path, decodeSpan, output);
-    run.out += kept;
+    run.out += pieces.keptLength;
     run.state.inScript = pieces.inScript;
     run.state.inTable = pieces.inTable;
     run.state.atStart = pieces.atStart;
@@ -234,12 +234,14 @@ FilterPieceResult filterMarkupPieceUsing(BlockPath path, std::size_t decodeSpan,
     const auto taken = static_cast<std::size_t>(in - begin);
     const auto written = static_cast<std::size_t>(run.out - run.outBegin);
     if (last) {
-        pieces.keptFrom = pieces.keptTo = 0;
+        pieces.keptLength = 0;
         return {taken, finishSteps(run)};
     }
+    // The decoder leaves at most a reference's length undecoded. It is kept
+    // apart, as the caller may read the next piece over the output.
     decodeEntitiesReady(output, written, run.decoded, run.moves);
-    pieces.keptFrom = run.decoded.read;
-    pieces.keptTo = written;
+    pieces.keptLength = written - run.decoded.read;
+    std::memcpy(pieces.kept, output + run.decoded.read, pieces.keptLength);
     return {taken, run.decoded.write};
 }
 

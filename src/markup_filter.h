@@ -47,23 +47,24 @@ std::size_t filterMarkupInSpans(BlockPath path, const char* input, std::size_t l
 // Filtering an input that comes in pieces, with the same text as one call
 // over all of it. Between pieces the filter keeps what it is inside of, and
 // the caller keeps the few input bytes it has not taken.
+
+// Until the last piece, the filter stops this far before a piece's end: no
+// rule looks further ahead than this to decide a byte.
+constexpr std::size_t kPieceLookahead = 16;
+
+// Text a piece may keep back, undecoded, for the next: the end of a
+// reference may still come.
+constexpr std::size_t kPieceCarry = 16;
+
 struct FilterPieces {
     bool inScript = false;
     bool inTable = false;
     bool atStart = true;      // no text byte has been written yet
     bool inTag = false;       // a tag runs on past the input taken so far
     bool byteBefore = false;  // input was taken before: input[-1] holds its last byte
-    // Output the last piece kept back, undecoded, for the next one.
-    std::size_t keptFrom = 0;
-    std::size_t keptTo = 0;
+    std::size_t keptLength = 0;
+    char kept[kPieceCarry] = {};
 };
-
-// Until the last piece, the filter stops this far before a piece's end: no
-// rule looks further ahead than this to decide a byte.
-constexpr std::size_t kPieceLookahead = 16;
-
-// Output a piece may carry over to the next one, at the start of `output`.
-constexpr std::size_t kPieceCarry = 16;
 
 struct FilterPieceResult {
     std::size_t taken;  // input bytes filtered; all of them in the last piece
@@ -73,10 +74,10 @@ struct FilterPieceResult {
 // Filters input[0, length): the input bytes the last piece did not take
 // followed by new ones, with input[-1] the byte before them once any were
 // taken. The next piece starts at input[taken], again with the byte before
-// it. `output` is the same buffer for every piece, with room for
-// kPieceCarry + length + kFilterLead bytes; what a piece keeps back is moved
-// to its start at the beginning of the next call. After the last piece
-// output[ready] is a terminator.
+// it. `output` has room for kPieceCarry + length + kFilterLead bytes, and
+// may be the input's own buffer: it may end where input[-1] is, since the
+// text never catches up with the input. After the last piece output[ready]
+// is a terminator.
 FilterPieceResult filterMarkupPiece(FilterPieces& pieces, const char* input, std::size_t length,
                                     bool last, char* output);
 

@@ -7,9 +7,9 @@
 
 bool convertInPieces(TextReader& reader, RawWriteFn write, void* sink, char* buffer,
                      std::size_t piece) {
-    char* const input = buffer + 1;
-    char* const text = buffer + pieceInputRoom(piece);
-    char* const scratch = text + pieceLongestText(piece) + kFilterLead;
+    char* const text = buffer;
+    char* const input = buffer + pieceTextLead() + 1;
+    char* const scratch = buffer + pieceInputRoom(piece);
     FilterPieces pieces;
     std::size_t rest = 0;  // input[0, rest) is what the last piece left
     for (;;) {
@@ -21,7 +21,7 @@ bool convertInPieces(TextReader& reader, RawWriteFn write, void* sink, char* buf
         const std::size_t length = rest + (nul ? reader.textEnd - before : got);
         const bool last = reader.finished || nul;
         const FilterPieceResult done = filterMarkupPiece(pieces, input, length, last, text);
-        if (!writeTextMode(write, sink, text, done.ready, scratch, 2 * pieceLongestText(piece))) {
+        if (!writeTextMode(write, sink, text, done.ready, scratch, pieceScratchRoom(piece))) {
             return false;
         }
         if (last) return true;

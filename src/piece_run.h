@@ -9,17 +9,20 @@
 #include "markup_filter.h"
 #include "text_mode.h"
 
-// The buffer for pieces of `piece` bytes holds, in turn: the input (the byte
-// before it, what the last piece left, a new piece); the text the filter
-// makes of it, after what the last piece kept back; and the CR LF form of
-// that text, which goes out in one request.
-constexpr std::size_t pieceInputRoom(std::size_t piece) { return 1 + kPieceLookahead + piece; }
-constexpr std::size_t pieceLongestText(std::size_t piece) {
-    return kPieceCarry + kPieceLookahead + piece;
+// The buffer for pieces of `piece` bytes holds the input (the byte before
+// it, what the last piece left, a new piece) with room for the text in
+// front of it: the filter writes the text over the input it has taken.
+// After them comes room for the CR LF form of the text, which goes out in
+// one request.
+constexpr std::size_t pieceTextLead() { return kPieceCarry + kFilterLead; }
+constexpr std::size_t pieceInputRoom(std::size_t piece) {
+    return pieceTextLead() + 1 + kPieceLookahead + piece;
+}
+constexpr std::size_t pieceScratchRoom(std::size_t piece) {
+    return 2 * (kPieceCarry + kPieceLookahead + piece);
 }
 constexpr std::size_t pieceBufferSize(std::size_t piece) {
-    return pieceInputRoom(piece) + pieceLongestText(piece) + kFilterLead +
-           2 * pieceLongestText(piece);
+    return pieceInputRoom(piece) + pieceScratchRoom(piece);
 }
 
 // Converts what `reader` delivers, pieces of at most `piece` bytes (2 or

@@ -1,8 +1,8 @@
 // Feeds an input to the filter piece by piece, the way the program does with
 // a file: new bytes in pieces of the given sizes, taken in turn, each after
-// what the last piece left, in an input and an output buffer used again for
-// each piece and of exactly the room promised, so that a sanitizer catches
-// a byte read or written beyond it. Shared by the tests and the fuzzers.
+// what the last piece left, in one buffer used again for each piece and of
+// exactly the room promised, so that a sanitizer catches a byte read or
+// written beyond it. Shared by the tests and the fuzzers.
 #ifndef PLAINWRIT_PIECE_FEED_H
 #define PLAINWRIT_PIECE_FEED_H
 
@@ -25,9 +25,12 @@ inline PieceFeed feedInPieces(BlockPath path, const std::string& input,
                               std::size_t decodeSpan = kDecodeSpan) {
     const std::size_t largest = *std::max_element(sizes.begin(), sizes.end());
     const std::size_t mostLength = kPieceLookahead + largest;
-    const std::unique_ptr<char[]> inBuffer(new char[1 + mostLength]);
-    const std::unique_ptr<char[]> out(new char[kPieceCarry + mostLength + kFilterLead]);
-    char* const in = inBuffer.get() + 1;
+    // The text is written over the input, as the program has it: the
+    // output starts the room it needs in front of the byte before the input.
+    const std::size_t lead = kPieceCarry + kFilterLead;
+    const std::unique_ptr<char[]> buffer(new char[lead + 1 + mostLength]);
+    char* const out = buffer.get();
+    char* const in = out + lead + 1;
     FilterPieces pieces;
     PieceFeed fed;
     std::size_t rest = 0;
@@ -43,9 +46,9 @@ inline PieceFeed feedInPieces(BlockPath path, const std::string& input,
             return fed;
         }
         const FilterPieceResult r =
-            filterMarkupPieceUsing(path, decodeSpan, pieces, in, length, last, out.get());
+            filterMarkupPieceUsing(path, decodeSpan, pieces, in, length, last, out);
         if (r.taken > length) fed.fault = "took more than it was given";
-        fed.text.append(out.get(), r.ready);
+        fed.text.append(out, r.ready);
         if (last) {
             if (r.taken != length) fed.fault = "the last piece was not all taken";
             if (out[r.ready] != '\0') fed.fault = "the text is not terminated";
@@ -53,7 +56,7 @@ inline PieceFeed feedInPieces(BlockPath path, const std::string& input,
         }
         if (fed.fault != nullptr) return fed;
         // The rest goes to the front, after the byte before it.
-        std::memmove(inBuffer.get(), in + r.taken - 1, length - r.taken + 1);
+        std::memmove(in - 1, in + r.taken - 1, length - r.taken + 1);
         rest = length - r.taken;
     }
 }

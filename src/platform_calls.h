@@ -7,7 +7,6 @@
 #define PLAINWRIT_PLATFORM_CALLS_H
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdlib>
@@ -24,7 +23,6 @@
 #define PLATFORM_READ(fd, buffer, size) fault_seam::readFile(fd, buffer, size)
 #define PLATFORM_WRITE(fd, data, size) fault_seam::writeFile(fd, data, size)
 #define PLATFORM_CLOSE(fd) fault_seam::closeFile(fd)
-#define PLATFORM_MMAP(...) fault_seam::mapMemory(__VA_ARGS__)
 #define PLATFORM_MALLOC(size) fault_seam::allocate(size)
 
 #else
@@ -35,7 +33,6 @@
 #define PLATFORM_READ(fd, buffer, size) ::read(fd, buffer, size)
 #define PLATFORM_WRITE(fd, data, size) ::write(fd, data, size)
 #define PLATFORM_CLOSE(fd) ::close(fd)
-#define PLATFORM_MMAP(...) ::mmap(__VA_ARGS__)
 #define PLATFORM_MALLOC(size) std::malloc(size)
 
 #endif

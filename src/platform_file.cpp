@@ -138,19 +138,9 @@ bool writeFileBytes(void* file, const char* data, std::size_t size) {
 
 bool closeFile(FileHandle file) { return CloseHandle(toHandle(file)) != 0; }
 
-std::uint64_t fileSizeHint(FileHandle file) {
-    LARGE_INTEGER size;
-    if (GetFileType(toHandle(file)) != FILE_TYPE_DISK || !GetFileSizeEx(toHandle(file), &size)) {
-        return 0;
-    }
-    return static_cast<std::uint64_t>(size.QuadPart);
-}
+char* obtainBuffer(std::size_t size) { return static_cast<char*>(std::malloc(size)); }
 
-char* obtainBuffer(std::size_t size, std::size_t /*expectedUse*/) {
-    return static_cast<char*>(std::malloc(size));
-}
-
-void releaseBuffer(char* buffer, std::size_t /*size*/) { std::free(buffer); }
+void releaseBuffer(char* buffer) { std::free(buffer); }
 
 #else  // POSIX
 
@@ -226,68 +216,8 @@ bool closeFile(FileHandle file) {
     return PLATFORM_CLOSE(toDescriptor(file)) == 0 || errno == EINTR;
 }
 
-std::uint64_t fileSizeHint(FileHandle file) {
-    struct stat info;
-    if (PLATFORM_FSTAT(kSizeHint, toDescriptor(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return 0;
-    }
-    return static_cast<std::uint64_t>(info.st_size);
-}
+char* obtainBuffer(std::size_t size) { return static_cast<char*>(PLATFORM_MALLOC(size)); }
 
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-
-// Buffers are mapped directly, 2 MiB aligned and rounded up to whole 2 MiB,
-// and each 2 MiB that the caller expects to use at least a quarter of is
-// offered for transparent huge pages: one fault per 2 MiB instead of 512.
-// What a huge page is worth differs from machine to machine: it has cost as
-// much as 15 to 40 faults of 4 KiB on some (10 microseconds a fault) and as
-// much as 250 on another (1.2 microseconds a fault, a fresh huge page about
-// 0.3 ms). The program's expected use is an upper bound, about twice what a
-// typical page touches, so a quarter of 2 MiB expected is about 250 KiB
-// touched: between the break-evens, and clear of a 100 KiB page's run, which
-// touches about 50 small pages. The program asks for one buffer only, so
-// there is no path through malloc for small ones.
-namespace {
-
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kWorthAHugePage = kHugePage / 4;
-
-std::size_t roundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / unit * unit; }
-
-std::size_t mappedLength(std::size_t size) { return roundUp(size, kHugePage); }
-
-}  // namespace
-
-char* obtainBuffer(std::size_t size, std::size_t expectedUse) {
-    const std::size_t length = mappedLength(size);
-    // Map one huge page more, then trim to an aligned start.
-    void* raw = PLATFORM_MMAP(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
-                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    auto* const rawStart = static_cast<char*>(raw);
-    const auto address = reinterpret_cast<std::uintptr_t>(raw);
-    const std::size_t skip = roundUp(address, kHugePage) - address;
-    char* const buffer = rawStart + skip;
-    // GCOVR_EXCL_BR_START: a kernel that aligns mappings of whole 2 MiB never skips
-    if (skip > 0) ::munmap(rawStart, skip);
-    // GCOVR_EXCL_BR_STOP
-    ::munmap(buffer + length, kHugePage - skip);  // never empty: skip < kHugePage
-    const std::size_t used = expectedUse < size ? expectedUse : size;
-    const std::size_t advised = (used + kHugePage - kWorthAHugePage) / kHugePage * kHugePage;
-    if (advised > 0) ::madvise(buffer, advised, MADV_HUGEPAGE);  // only advice: failure is harmless
-    return buffer;
-}
-
-void releaseBuffer(char* buffer, std::size_t size) { ::munmap(buffer, mappedLength(size)); }
-
-#else
-
-char* obtainBuffer(std::size_t size, std::size_t /*expectedUse*/) {
-    return static_cast<char*>(std::malloc(size));
-}
-
-void releaseBuffer(char* buffer, std::size_t /*size*/) { std::free(buffer); }
-
-#endif
+void releaseBuffer(char* buffer) { std::free(buffer); }
 
 #endif

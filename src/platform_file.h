@@ -1,7 +1,7 @@
 // The program's only contact with the operating system's files and memory:
 // opening by the paths given on the command line, raw reads and writes in
 // binary mode (the text-mode rules are applied by the program itself), the
-// same-file check, and the large working buffer.
+// same-file check, and the working buffer.
 #ifndef PLAINWRIT_PLATFORM_FILE_H
 #define PLAINWRIT_PLATFORM_FILE_H
 
@@ -39,16 +39,8 @@ bool writeFileBytes(void* file, const char* data, std::size_t size);
 // write) failed.
 bool closeFile(FileHandle file);
 
-// The size of the open file when the system knows it (a regular file), else
-// 0. Only a hint: the file may change before it is read.
-std::uint64_t fileSizeHint(FileHandle file);
-
-// A buffer of `size` bytes whose pages are neither zero-filled nor touched in
-// advance; nullptr when there is no memory. `expectedUse` says how much of it
-// the caller will likely touch: where the system has huge pages, the huge
-// pages it fills at least a quarter of are backed by them. Release it with the
-// same size.
-char* obtainBuffer(std::size_t size, std::size_t expectedUse);
-void releaseBuffer(char* buffer, std::size_t size);
+// A buffer of `size` bytes, not cleared; nullptr when there is no memory.
+char* obtainBuffer(std::size_t size);
+void releaseBuffer(char* buffer);
 
 #endif

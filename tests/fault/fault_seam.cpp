@@ -3,7 +3,6 @@
 #include "fault_seam.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,12 +14,11 @@
 namespace fault_seam {
 namespace {
 
-enum class Kind { kNone, kError, kInterrupt, kShort, kZero, kAligned };
+enum class Kind { kNone, kError, kInterrupt, kShort, kZero };
 
-constexpr const char* kServiceNames[] = {"open-input",  "check-input", "same-file",
-                                         "open-output", "size-hint",   "buffer",
-                                         "read",        "write",       "close"};
-constexpr const char* kKindNames[] = {"none", "error", "eintr", "short", "zero", "aligned"};
+constexpr const char* kServiceNames[] = {"open-input", "check-input", "same-file", "open-output",
+                                         "buffer",     "read",        "write",     "close"};
+constexpr const char* kKindNames[] = {"none", "error", "eintr", "short", "zero"};
 constexpr int kServiceCount = sizeof kServiceNames / sizeof kServiceNames[0];
 constexpr int kKindCount = sizeof kKindNames / sizeof kKindNames[0];
 
@@ -144,22 +142,6 @@ int closeFile(int fd) {
     if (kind == Kind::kError) return failWith(EIO, -1);
     if (kind == Kind::kInterrupt) return failWith(EINTR, -1);
     return closed;
-}
-
-void* mapMemory(void* address, std::size_t length, int protection, int flags, int fd,
-                off_t offset) {
-    const Kind kind = strike(Service::kBuffer);
-    if (kind == Kind::kError) return failWith(ENOMEM, MAP_FAILED);
-    if (kind != Kind::kAligned) return ::mmap(address, length, protection, flags, fd, offset);
-    // Map a huge page more, keep the part that starts on its boundary.
-    constexpr std::size_t kAlign = std::size_t{2} << 20;
-    void* raw = ::mmap(address, length + kAlign, protection, flags, fd, offset);
-    if (raw == MAP_FAILED) return raw;
-    const auto start = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (start + kAlign - 1) / kAlign * kAlign;
-    if (aligned > start) ::munmap(raw, aligned - start);
-    ::munmap(reinterpret_cast<char*>(aligned) + length, start + kAlign - aligned);
-    return reinterpret_cast<void*>(aligned);
 }
 
 void* allocate(std::size_t size) {

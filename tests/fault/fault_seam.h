@@ -5,14 +5,12 @@
 // service fail or come up short; every other call is passed to the system.
 // Each fault that is injected appends a line to the file named by
 // PLAINWRIT_FAULT_LOG, so a test knows when n has gone past the last call.
-//   services: open-input check-input same-file open-output size-hint buffer
-//             read write close
+//   services: open-input check-input same-file open-output buffer read
+//             write close
 //   kinds:    error      the call fails (for close: after closing)
 //             eintr      the call is interrupted (for close: after closing)
 //             short      read or write of half the bytes asked for (at least 1)
 //             zero       a write of no bytes
-//             aligned    a buffer mapped at a huge-page boundary, which the
-//                        system gives only now and then
 #ifndef PLAINWRIT_FAULT_SEAM_H
 #define PLAINWRIT_FAULT_SEAM_H
 
@@ -28,7 +26,6 @@ enum class Service {
     kCheckInput,
     kSameFile,
     kOpenOutput,
-    kSizeHint,
     kBuffer,
     kRead,
     kWrite,
@@ -41,7 +38,6 @@ int statPath(Service service, const char* path, struct stat* info);
 ssize_t readFile(int fd, void* buffer, std::size_t size);
 ssize_t writeFile(int fd, const void* data, std::size_t size);
 int closeFile(int fd);
-void* mapMemory(void* address, std::size_t length, int protection, int flags, int fd, off_t offset);
 void* allocate(std::size_t size);
 
 }  // namespace fault_seam

@@ -318,6 +318,20 @@ std::string filterInPiecesUsing(BlockPath path, const std::string& input,
     return fed.text;
 }
 
+// One to `most` generated pages run together, each followed by `tail`, up to
+// the first NUL.
+std::string joinedPages(Generator& gen, std::size_t most, const std::string& tail) {
+    std::string input;
+    const std::size_t parts = 1 + gen.below(most);
+    for (std::size_t i = 0; i < parts; ++i) input += gen.html() + tail;
+    input.erase(std::find(input.begin(), input.end(), '\0'), input.end());
+    return input;
+}
+
+// References whose ends meet tags, blanks between digits and the edges of
+// what is decoded so far.
+const std::string kReferenceTail = "x&amp;y&nbsp;1 2&nbsp;<b> &#16 0;&lt<i>;";
+
 class EveryPath : public ::testing::TestWithParam<NamedPath> {
 protected:
     void SetUp() override {
@@ -331,10 +345,7 @@ TEST_P(EveryPath, MatchesPlainModelOnLongInputs) {
     Generator gen(77);
     int reported = 0;
     for (int n = 0; n < 300 && reported < kMaxReported; ++n) {
-        std::string input;
-        const std::size_t pieces = 1 + gen.below(8);
-        for (std::size_t i = 0; i < pieces; ++i) input += gen.html();
-        input.erase(std::find(input.begin(), input.end(), '\0'), input.end());
+        const std::string input = joinedPages(gen, 8, "");
         const std::string expected = plain::filter(input);
         const std::string got = filterUsing(GetParam().path, input);
         const std::string gotInPlace = filterInPlaceUsing(GetParam().path, input);
@@ -387,12 +398,7 @@ TEST_P(EveryPath, DecodeStopsAnywhere) {
     Generator gen(91);
     for (const std::size_t span : {1, 7, 64, 65, 200, 4096}) {
         for (int n = 0; n < 60; ++n) {
-            std::string input;
-            const std::size_t pieces = 1 + gen.below(12);
-            for (std::size_t i = 0; i < pieces; ++i) {
-                input += gen.html() + "x&amp;y&nbsp;1 2&nbsp;<b> &#16 0;&lt<i>;";
-            }
-            input.erase(std::find(input.begin(), input.end(), '\0'), input.end());
+            const std::string input = joinedPages(gen, 12, kReferenceTail);
             Bytes in = exactCopy(input);
             Bytes out(new char[input.size() + 1]);
             const std::size_t length =
@@ -413,12 +419,7 @@ TEST_P(EveryPath, PiecesEndAnywhere) {
     const std::vector<std::size_t> sizeRuns[] = {{1},       {7},  {16},   {17, 3},        {64},
                                                  {65, 200}, {97}, {4096}, {300, 1, 0, 40}};
     for (int n = 0; n < 40; ++n) {
-        std::string input;
-        const std::size_t parts = 1 + gen.below(12);
-        for (std::size_t i = 0; i < parts; ++i) {
-            input += gen.html() + "x&amp;y&nbsp;1 2&nbsp;<b> &#16 0;&lt<i>;<a\n title='>'>";
-        }
-        input.erase(std::find(input.begin(), input.end(), '\0'), input.end());
+        const std::string input = joinedPages(gen, 12, kReferenceTail + "<a\n title='>'>");
         const std::string expected = plain::filter(input);
         for (const std::vector<std::size_t>& sizes : sizeRuns) {
             ASSERT_EQ(filterInPiecesUsing(GetParam().path, input, sizes, n % 2 == 1), expected)

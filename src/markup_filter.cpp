@@ -23,9 +23,11 @@ using namespace tag_rules;
 
 // The output runs behind the input by at least the lead, and no store
 // reaches further past the output position than a block's packing does.
-static_assert(kPieceCarry >= kLongestReference, "the undecoded end of a piece must fit");
 static_assert(kFilterLead > static_cast<std::size_t>(block_kernel::kBlockReach),
               "a store could reach the byte before the one being read");
+
+// A piece keeps back what the decoder leaves undecoded.
+static_assert(kPieceCarry >= kLongestReference, "the undecoded end of a piece must fit");
 
 inline bool isRunByte(unsigned char b) { return b > kBlank && b != kTagOpen; }
 

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string file;
     require(convertInPieces(reader, appendAll, &file, buffer.get(), piece),
             "a write failed where none could");
-    while (!reader.finished) readTextPiece(reader, buffer.get(), piece);
+    require(reader.finished, "the input was not read to its end");
     require(!reader.failed, "a read error where there was none");
     require(reader.truncated == expected.warned, "the warning differs from the plain model");
     require(file == expected.file, "the file differs from the plain model");

@@ -26,10 +26,10 @@ constexpr std::size_t pieceBufferSize(std::size_t piece) {
 }
 
 // Converts what `reader` delivers, pieces of at most `piece` bytes (2 or
-// more), into `buffer` of pieceBufferSize(piece) bytes. Stops at the first
-// read or write error, and returns false on a write error; the reader tells
-// of a read error and of the limit. The reader may be left unfinished: after
-// a NUL, or a write error.
+// more), into `buffer` of pieceBufferSize(piece) bytes, and returns false on
+// a write error. Writing stops at a NUL, a read error or a write error; the
+// input is read to its end all the same, and the reader, finished, tells of
+// a read error and of the limit.
 bool convertInPieces(TextReader& reader, RawWriteFn write, void* sink, char* buffer,
                      std::size_t piece);
 

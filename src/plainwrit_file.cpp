@@ -1,9 +1,6 @@
 // The library's file-to-file calls: the program's whole run between checking
 // its arguments and reporting the outcome, which the program itself uses.
 // The outcome is returned as a status; nothing is printed.
-#include <cstdint>
-
-#include "markup_filter.h"
 #include "piece_run.h"
 #include "plainwrit.h"
 #include "platform_file.h"
@@ -73,9 +70,7 @@ plainwrit_status convert(Run& run, bool& truncated) {
     if (run.buffer == nullptr) return endIncomplete(run, PLAINWRIT_NO_MEMORY);
     TextReader reader{readFileBytes, &run.input, kReadLimit};
     const bool written = convertInPieces(reader, writeFileBytes, &run.output, run.buffer, kPiece);
-    // The input is read to its end whatever stopped the text: a read error
-    // anywhere in it is reported first, and the limit warning always.
-    while (!reader.finished) readTextPiece(reader, run.buffer, kPiece);
+    // A read error is reported before a write error, and the limit warning always.
     if (reader.failed) return endIncomplete(run, PLAINWRIT_CANNOT_READ);
     truncated = reader.truncated;
     const bool closed = closeFiles(run);

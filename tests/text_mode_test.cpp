@@ -137,6 +137,13 @@ const ReadCase kNulCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Nul, ReadCases, ::testing::ValuesIn(kNulCases));
 
+// 160 letters with `mark` in place of those from `at` on.
+std::string lettersWith(const std::string& mark, std::size_t at) {
+    std::string text(160, 'x');
+    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
+    return text.replace(at, mark.size(), mark);
+}
+
 // Every form against the byte loop, over text with CR LF pairs, lone CRs
 // and stops at every offset a lane step can meet them, in place and moving
 // down by gaps shorter and longer than a lane, with the room cut anywhere.
@@ -145,13 +152,10 @@ TEST(TextRuns, EveryFormDeliversAsTheByteLoop) {
     using Deliver = TextRun (*)(char*, const char*, std::size_t, std::size_t, ReadStops);
     const Deliver forms[] = {deliverTextRun, deliverTextRunWords};
     const std::string marks[] = {"\r\n", "\r", "\rx", "\x1a", "\0"s, "\r\r\n", "\n"};
-    std::string text(160, 'x');
-    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
     for (const std::string& mark : marks) {
         for (std::size_t at = 0; at < 40; ++at) {
-            std::string raw = text;
             // The mark at `at`, and CR LF pairs at every 9th byte after it.
-            raw.replace(at, mark.size(), mark);
+            std::string raw = lettersWith(mark, at);
             for (std::size_t p = at + mark.size() + 9; p + 1 < 120; p += 9)
                 raw.replace(p, 2, "\r\n");
             for (std::size_t size :
@@ -188,12 +192,9 @@ TEST(TextRuns, EveryFormExpandsAsTheByteLoop) {
     using Expand = TextRun (*)(char*, const char*, std::size_t, std::size_t);
     const Expand forms[] = {expandTextRun, expandTextRunWords};
     const std::string marks[] = {"\n", "\n\n", "\nx\n", std::string(20, '\n')};
-    std::string text(160, 'x');
-    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
     for (const std::string& mark : marks) {
         for (std::size_t at = 0; at < 40; ++at) {
-            std::string plain = text;
-            plain.replace(at, mark.size(), mark);
+            std::string plain = lettersWith(mark, at);
             for (std::size_t p = at + mark.size() + 13; p < 120; p += 13) plain[p] = '\n';
             for (std::size_t room : {std::size_t{1}, std::size_t{2}, std::size_t{at + 1},
                                      std::size_t{at + 2}, std::size_t{50}, std::size_t{300}}) {

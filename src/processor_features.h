@@ -1,7 +1,8 @@
 // What the processor running the program, with its system, lets the filter's
-// vector ways use. Read once, on first use, from the processor itself: only
-// the few questions these ways ask, rather than the full survey a general
-// start-up check makes, each of whose questions is slow in a virtual machine.
+// vector ways use. Read once, on first use: from the C library's own survey,
+// made at start-up, where it offers one (glibc on Linux), and otherwise from
+// the processor itself, with only the few questions these ways ask, each of
+// which is slow in a virtual machine.
 #ifndef PLAINWRIT_PROCESSOR_FEATURES_H
 #define PLAINWRIT_PROCESSOR_FEATURES_H
 

@@ -16,6 +16,9 @@
 
 namespace {
 
+constexpr TextLanes kEveryLanes[] = {TextLanes::kWords, TextLanes::kVectors, TextLanes::kWide,
+                                     TextLanes::kWidest};
+
 struct PieceSource {
     const std::string& raw;
     const std::vector<std::size_t>& pieces;  // 0: as much as asked
@@ -71,9 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const ReadStops stops : {ReadStops::kWithNul, ReadStops::kWithoutNul}) {
         std::string want = placed;
         const TextRun wanted = deliverTextRunBytes(&want[0], &want[gap], raw.size(), limit, stops);
-        for (const auto deliver : {deliverTextRun, deliverTextRunWords}) {
+        for (const TextLanes lanes : kEveryLanes) {
+            if (!textLanesAvailable(lanes)) continue;
             std::string moved = placed;
-            const TextRun run = deliver(&moved[0], &moved[gap], raw.size(), limit, stops);
+            const TextRun run =
+                deliverTextRunBy(lanes, &moved[0], &moved[gap], raw.size(), limit, stops);
             require(run.read == wanted.read && run.delivered == wanted.delivered,
                     "a delivering pass stopped elsewhere than the byte loop");
             require(moved.compare(0, run.delivered, want, 0, run.delivered) == 0,
@@ -87,9 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // loop, with the limit as the room.
     std::string wantOut(limit, 'W');
     const TextRun wantRun = expandTextRunBytes(&wantOut[0], raw.data(), raw.size(), limit);
-    for (const auto expand : {expandTextRun, expandTextRunWords}) {
+    for (const TextLanes lanes : kEveryLanes) {
+        if (!textLanesAvailable(lanes)) continue;
         std::string out(limit, 'W');
-        const TextRun run = expand(&out[0], raw.data(), raw.size(), limit);
+        const TextRun run = expandTextRunBy(lanes, &out[0], raw.data(), raw.size(), limit);
         require(run.read == wantRun.read && run.delivered == wantRun.delivered,
                 "an expanding pass stopped elsewhere than the byte loop");
         require(out.compare(0, run.delivered, wantOut, 0, run.delivered) == 0,

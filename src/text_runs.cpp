@@ -1,6 +1,7 @@
 #include "text_runs.h"
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "byte_blocks.h"
 #include "byte_words.h"
@@ -77,6 +78,41 @@ struct VectorLanes {
     }
     static std::size_t first(Mask m) { return byte_blocks::lowest(m); }
     static std::size_t firstOrWidth(Mask m) { return byte_blocks::lowest(m | (1U << kWidth)); }
+};
+#endif
+
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+struct WideLanes {
+    using Mask = std::uint64_t;  // bit i for the byte at offset i, in the low half
+    static constexpr std::size_t kWidth = 32;
+    PLAINWRIT_TARGET_AVX2 static Mask equal(const unsigned char* at, unsigned char b) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+        return byte_blocks::bits32(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(b))), 0);
+    }
+    PLAINWRIT_TARGET_AVX2 static void copy(unsigned char* to, const unsigned char* from) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)));
+    }
+    static std::size_t first(Mask m) { return byte_blocks::lowest(m); }
+    static std::size_t firstOrWidth(Mask m) {
+        return byte_blocks::lowest(m | (std::uint64_t{1} << kWidth));
+    }
+};
+#endif
+
+#if defined(PLAINWRIT_BLOCKS_AVX512)
+struct WidestLanes {
+    using Mask = std::uint64_t;  // bit i for the byte at offset i
+    static constexpr std::size_t kWidth = 64;
+    PLAINWRIT_TARGET_AVX512 static Mask equal(const unsigned char* at, unsigned char b) {
+        return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(at),
+                                      _mm512_set1_epi8(static_cast<char>(b)));
+    }
+    PLAINWRIT_TARGET_AVX512 static void copy(unsigned char* to, const unsigned char* from) {
+        _mm512_storeu_si512(to, _mm512_loadu_si512(from));
+    }
+    static std::size_t first(Mask m) { return byte_blocks::lowest(m); }
+    static std::size_t firstOrWidth(Mask m) { return m == 0 ? kWidth : byte_blocks::lowest(m); }
 };
 #endif
 
@@ -176,10 +212,11 @@ inline __attribute__((always_inline)) TextRun deliverByLanes(unsigned char* to,
 }
 
 // A lane at a time while two lanes of text are left and the room holds
-// two lanes and a byte. A lane with at most one LF goes without a branch on
-// where it is: the lane is stored, a CR put at the LF's place, and the lane
-// from the LF on stored after it (with no LF, past the lane, where the next
-// lane's store lands). A lane with more LFs goes byte by byte.
+// two lanes and a byte. The lane is stored, a CR put at its first LF's
+// place, and the lane from the LF on stored after it (with no LF, past the
+// lane, where the next lane's store lands): no branch on where the LF is.
+// A lane with more LFs is done to its first one, and the next lane starts
+// after it.
 template <typename Lanes>
 inline __attribute__((always_inline)) TextRun expandByLanes(unsigned char* out,
                                                             const unsigned char* text,
@@ -190,16 +227,15 @@ inline __attribute__((always_inline)) TextRun expandByLanes(unsigned char* out,
     while (size - i >= 2 * kWidth && room - o > 2 * kWidth) {
         const unsigned char* const at = text + i;
         const typename Lanes::Mask lineFeeds = Lanes::equal(at, kLineFeed);
-        if ((lineFeeds & (lineFeeds - 1)) != 0) {
-            const TextRun lane = expandByBytes(out, text, i, o, i + kWidth, room);
-            i = lane.read;
-            o = lane.delivered;
-            continue;
-        }
         const std::size_t lf = Lanes::firstOrWidth(lineFeeds);
         Lanes::copy(out + o, at);
         out[o + lf] = kCarriageReturn;
         Lanes::copy(out + o + lf + 1, at + lf);
+        if ((lineFeeds & (lineFeeds - 1)) != 0) {
+            i += lf + 1;
+            o += lf + 2;
+            continue;
+        }
         i += kWidth;
         o += kWidth + (lineFeeds != 0 ? 1 : 0);
     }
@@ -215,64 +251,98 @@ TextRun deliverTextRunBytes(char* to, const char* from, std::size_t size, std::s
                           stops == ReadStops::kWithNul);
 }
 
-TextRun deliverTextRunWords(char* to, const char* from, std::size_t size, std::size_t room,
-                            ReadStops stops) {
-    return deliverByLanes<WordLanes>(reinterpret_cast<unsigned char*>(to),
-                                     reinterpret_cast<const unsigned char*>(from), size, room,
-                                     stops == ReadStops::kWithNul);
-}
-
 TextRun expandTextRunBytes(char* out, const char* text, std::size_t size, std::size_t room) {
     return expandByBytes(reinterpret_cast<unsigned char*>(out),
                          reinterpret_cast<const unsigned char*>(text), 0, 0, size, room);
 }
 
-TextRun expandTextRunWords(char* out, const char* text, std::size_t size, std::size_t room) {
-    return expandByLanes<WordLanes>(reinterpret_cast<unsigned char*>(out),
-                                    reinterpret_cast<const unsigned char*>(text), size, room);
-}
-
-#if defined(PLAINWRIT_BLOCKS_SSE2)
 namespace {
 
-PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) TextRun expandByVectors(char* out, const char* text,
-                                                                       std::size_t size,
-                                                                       std::size_t room) {
-    return expandByLanes<VectorLanes>(reinterpret_cast<unsigned char*>(out),
-                                      reinterpret_cast<const unsigned char*>(text), size, room);
+// Each form of lanes is compiled, inlined whole, for its own instructions.
+#define PLAINWRIT_TEXT_RUN_FORMS(Lanes, target, deliverName, expandName)                       \
+    target __attribute__((flatten)) TextRun deliverName(                                       \
+        char* to, const char* from, std::size_t size, std::size_t room, ReadStops stops) {     \
+        return deliverByLanes<Lanes>(reinterpret_cast<unsigned char*>(to),                     \
+                                     reinterpret_cast<const unsigned char*>(from), size, room, \
+                                     stops == ReadStops::kWithNul);                            \
+    }                                                                                          \
+    target __attribute__((flatten)) TextRun expandName(char* out, const char* text,            \
+                                                       std::size_t size, std::size_t room) {   \
+        return expandByLanes<Lanes>(reinterpret_cast<unsigned char*>(out),                     \
+                                    reinterpret_cast<const unsigned char*>(text), size, room); \
+    }
+
+PLAINWRIT_TEXT_RUN_FORMS(WordLanes, , deliverByWords, expandByWords)
+#if defined(PLAINWRIT_BLOCKS_SSE2)
+PLAINWRIT_TEXT_RUN_FORMS(VectorLanes, PLAINWRIT_TARGET_SSE2, deliverByVectors, expandByVectors)
+#endif
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+PLAINWRIT_TEXT_RUN_FORMS(WideLanes, PLAINWRIT_TARGET_AVX2, deliverByWide, expandByWide)
+#endif
+#if defined(PLAINWRIT_BLOCKS_AVX512)
+PLAINWRIT_TEXT_RUN_FORMS(WidestLanes, PLAINWRIT_TARGET_AVX512, deliverByWidest, expandByWidest)
+#endif
+#undef PLAINWRIT_TEXT_RUN_FORMS
+
+struct TextRunForms {
+    TextRun (*deliver)(char*, const char*, std::size_t, std::size_t, ReadStops);
+    TextRun (*expand)(char*, const char*, std::size_t, std::size_t);
+};
+
+// The forms of `lanes`, or none where this build or processor lacks them.
+// GCOVR_EXCL_BR_START: the other outcomes need a processor without these instructions
+TextRunForms formsOf(TextLanes lanes) {
+    switch (lanes) {
+        case TextLanes::kWords: return {deliverByWords, expandByWords};
+#if defined(PLAINWRIT_BLOCKS_SSE2)
+        case TextLanes::kVectors:
+            if (byte_blocks::haveVectors()) return {deliverByVectors, expandByVectors};
+            break;
+#endif
+#if defined(PLAINWRIT_BLOCKS_AVX2)
+        case TextLanes::kWide:
+            if (byte_blocks::haveWide()) return {deliverByWide, expandByWide};
+            break;
+#endif
+#if defined(PLAINWRIT_BLOCKS_AVX512)
+        case TextLanes::kWidest:
+            if (byte_blocks::haveWidest()) return {deliverByWidest, expandByWidest};
+            break;
+#endif
+        default: break;  // GCOVR_EXCL_LINE: for builds without some of the forms
+    }
+    return {nullptr, nullptr};
 }
 
-PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) TextRun deliverByVectors(char* to, const char* from,
-                                                                        std::size_t size,
-                                                                        std::size_t room,
-                                                                        ReadStops stops) {
-    return deliverByLanes<VectorLanes>(reinterpret_cast<unsigned char*>(to),
-                                       reinterpret_cast<const unsigned char*>(from), size, room,
-                                       stops == ReadStops::kWithNul);
+// The widest form this build and processor have.
+TextRunForms fastestForms() {
+    for (TextLanes lanes : {TextLanes::kWidest, TextLanes::kWide, TextLanes::kVectors}) {
+        const TextRunForms forms = formsOf(lanes);
+        if (forms.deliver != nullptr) return forms;
+    }
+    return formsOf(TextLanes::kWords);
 }
+// GCOVR_EXCL_BR_STOP
 
 }  // namespace
-#endif
+
+bool textLanesAvailable(TextLanes lanes) { return formsOf(lanes).deliver != nullptr; }
+
+TextRun deliverTextRunBy(TextLanes lanes, char* to, const char* from, std::size_t size,
+                         std::size_t room, ReadStops stops) {
+    return formsOf(lanes).deliver(to, from, size, room, stops);
+}
+
+TextRun expandTextRunBy(TextLanes lanes, char* out, const char* text, std::size_t size,
+                        std::size_t room) {
+    return formsOf(lanes).expand(out, text, size, room);
+}
 
 TextRun deliverTextRun(char* to, const char* from, std::size_t size, std::size_t room,
                        ReadStops stops) {
-#if defined(PLAINWRIT_SSE2_EVERYWHERE)
-    return deliverByVectors(to, from, size, room, stops);
-#else
-#if defined(PLAINWRIT_BLOCKS_SSE2)
-    if (byte_blocks::haveVectors()) return deliverByVectors(to, from, size, room, stops);
-#endif
-    return deliverTextRunWords(to, from, size, room, stops);
-#endif
+    return fastestForms().deliver(to, from, size, room, stops);
 }
 
 TextRun expandTextRun(char* out, const char* text, std::size_t size, std::size_t room) {
-#if defined(PLAINWRIT_SSE2_EVERYWHERE)
-    return expandByVectors(out, text, size, room);
-#else
-#if defined(PLAINWRIT_BLOCKS_SSE2)
-    if (byte_blocks::haveVectors()) return expandByVectors(out, text, size, room);
-#endif
-    return expandTextRunWords(out, text, size, room);
-#endif
+    return fastestForms().expand(out, text, size, room);
 }

@@ -3,8 +3,9 @@
 // is delivered as it is, moved down over the room the pairs leave. The pass
 // stops only where the reader must decide: at a Ctrl-Z, at a NUL until the
 // first has been found, at a CR whose next byte is not read yet, and when
-// the room for delivered bytes is full. Sixteen bytes at a time where the
-// processor has vectors, eight elsewhere, and byte by byte near the end.
+// the room for delivered bytes is full. As many bytes at a time as the
+// processor's widest vectors hold (16, 32 or 64), eight without vectors, and
+// byte by byte near the end.
 #ifndef PLAINWRIT_TEXT_RUNS_H
 #define PLAINWRIT_TEXT_RUNS_H
 
@@ -22,11 +23,8 @@ struct TextRun {
 TextRun deliverTextRun(char* to, const char* from, std::size_t size, std::size_t room,
                        ReadStops stops);
 
-// The same a byte at a time (the reference) and a word at a time (the form
-// for processors without vectors), for the tests.
+// The same a byte at a time: the reference every form is tested against.
 TextRun deliverTextRunBytes(char* to, const char* from, std::size_t size, std::size_t room,
-                            ReadStops stops);
-TextRun deliverTextRunWords(char* to, const char* from, std::size_t size, std::size_t room,
                             ReadStops stops);
 
 // The writing side: text[0, size) into `out`, each LF as CR LF, as far as
@@ -35,6 +33,15 @@ TextRun deliverTextRunWords(char* to, const char* from, std::size_t size, std::s
 // `text` do not overlap.
 TextRun expandTextRun(char* out, const char* text, std::size_t size, std::size_t room);
 TextRun expandTextRunBytes(char* out, const char* text, std::size_t size, std::size_t room);
-TextRun expandTextRunWords(char* out, const char* text, std::size_t size, std::size_t room);
+
+// The forms of lanes, for the tests: eight-byte words, and 16, 32 and 64
+// bytes of vector. The two calls above take the widest one available.
+enum class TextLanes { kWords, kVectors, kWide, kWidest };
+bool textLanesAvailable(TextLanes lanes);
+// `lanes` must be available.
+TextRun deliverTextRunBy(TextLanes lanes, char* to, const char* from, std::size_t size,
+                         std::size_t room, ReadStops stops);
+TextRun expandTextRunBy(TextLanes lanes, char* out, const char* text, std::size_t size,
+                        std::size_t room);
 
 #endif

@@ -137,45 +137,68 @@ const ReadCase kNulCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Nul, ReadCases, ::testing::ValuesIn(kNulCases));
 
-// 160 letters with `mark` in place of those from `at` on.
-std::string lettersWith(const std::string& mark, std::size_t at) {
-    std::string text(160, 'x');
+// `length` letters with `mark` in place of those from `at` on.
+std::string lettersWith(const std::string& mark, std::size_t at, std::size_t length = 160) {
+    std::string text(length, 'x');
     for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
     return text.replace(at, mark.size(), mark);
 }
 
+std::vector<TextLanes> availableLanes() {
+    std::vector<TextLanes> all;
+    for (TextLanes lanes :
+         {TextLanes::kWords, TextLanes::kVectors, TextLanes::kWide, TextLanes::kWidest}) {
+        if (textLanesAvailable(lanes)) all.push_back(lanes);
+    }
+    return all;
+}
+
+// Where a lane step of any width can meet a mark: every offset in the first
+// 40, and those either side of each 64-byte edge that four of the widest
+// lanes, taken in one step, reach.
+std::vector<std::size_t> markOffsets() {
+    std::vector<std::size_t> all;
+    for (std::size_t at = 0; at < 40; ++at) all.push_back(at);
+    for (std::size_t edge = 64; edge <= 256; edge += 64) {
+        for (std::size_t at = edge - 2; at < edge + 2; ++at) all.push_back(at);
+    }
+    return all;
+}
+
 // Every form against the byte loop, over text with CR LF pairs, lone CRs
-// and stops at every offset a lane step can meet them, in place and moving
-// down by gaps shorter and longer than a lane, with the room cut anywhere.
-// Raw bytes not yet taken must be left as they were.
+// and stops at every offset a lane step can meet them, with pairs close
+// (several in a lane) and far apart (at most one), in place and moving down
+// by gaps shorter and longer than a lane, with the room cut anywhere. Raw
+// bytes not yet taken must be left as they were.
 TEST(TextRuns, EveryFormDeliversAsTheByteLoop) {
-    using Deliver = TextRun (*)(char*, const char*, std::size_t, std::size_t, ReadStops);
-    const Deliver forms[] = {deliverTextRun, deliverTextRunWords};
     const std::string marks[] = {"\r\n", "\r", "\rx", "\x1a", "\0"s, "\r\r\n", "\n"};
+    constexpr std::size_t kSize = 600;
     for (const std::string& mark : marks) {
-        for (std::size_t at = 0; at < 40; ++at) {
-            // The mark at `at`, and CR LF pairs at every 9th byte after it.
-            std::string raw = lettersWith(mark, at);
-            for (std::size_t p = at + mark.size() + 9; p + 1 < 120; p += 9)
-                raw.replace(p, 2, "\r\n");
-            for (std::size_t size :
-                 {std::size_t{at + 1}, std::size_t{at + mark.size()}, std::size_t{120}}) {
-                for (std::size_t room : {std::size_t{3}, std::size_t{17}, std::size_t{120}}) {
-                    for (ReadStops stops : {ReadStops::kWithNul, ReadStops::kWithoutNul}) {
-                        for (std::size_t gap : {0, 1, 15, 16, 17}) {
-                            std::string expected = raw;
-                            const TextRun want = deliverTextRunBytes(&expected[0], &expected[gap],
-                                                                     size, room, stops);
-                            for (Deliver deliver : forms) {
-                                std::string got = raw;
-                                const TextRun run = deliver(&got[0], &got[gap], size, room, stops);
-                                ASSERT_EQ(run.read, want.read)
-                                    << "at " << at << " size " << size << " room " << room
-                                    << " gap " << gap;
-                                ASSERT_EQ(run.delivered, want.delivered) << "at " << at;
-                                EXPECT_EQ(got.substr(0, run.delivered),
-                                          expected.substr(0, want.delivered));
-                                EXPECT_EQ(got.substr(gap + run.read), raw.substr(gap + run.read));
+        for (std::size_t at : markOffsets()) {
+            for (std::size_t apart : {9, 70}) {
+                std::string raw = lettersWith(mark, at, kSize + 65);  // the longest gap
+                for (std::size_t p = at + mark.size() + apart; p + 1 < kSize; p += apart)
+                    raw.replace(p, 2, "\r\n");
+                for (std::size_t size : {at + 1, at + mark.size(), kSize}) {
+                    for (std::size_t room : {std::size_t{3}, std::size_t{130}, kSize}) {
+                        for (ReadStops stops : {ReadStops::kWithNul, ReadStops::kWithoutNul}) {
+                            for (std::size_t gap : {0, 1, 17, 33, 65}) {
+                                std::string expected = raw;
+                                const TextRun want = deliverTextRunBytes(
+                                    &expected[0], &expected[gap], size, room, stops);
+                                for (TextLanes lanes : availableLanes()) {
+                                    std::string got = raw;
+                                    const TextRun run = deliverTextRunBy(lanes, &got[0], &got[gap],
+                                                                         size, room, stops);
+                                    ASSERT_EQ(run.read, want.read)
+                                        << "lanes " << static_cast<int>(lanes) << " at " << at
+                                        << " size " << size << " room " << room << " gap " << gap;
+                                    ASSERT_EQ(run.delivered, want.delivered) << "at " << at;
+                                    EXPECT_EQ(got.substr(0, run.delivered),
+                                              expected.substr(0, want.delivered));
+                                    EXPECT_EQ(got.substr(gap + run.read),
+                                              raw.substr(gap + run.read));
+                                }
                             }
                         }
                     }
@@ -186,31 +209,57 @@ TEST(TextRuns, EveryFormDeliversAsTheByteLoop) {
 }
 
 // The writing side likewise: LFs alone, in pairs and in runs, at every
-// offset a lane step can meet them, with the room cut anywhere, also just
-// short of a pair.
+// offset a lane step can meet them, close and far apart, with the room cut
+// anywhere, also just short of a pair.
 TEST(TextRuns, EveryFormExpandsAsTheByteLoop) {
-    using Expand = TextRun (*)(char*, const char*, std::size_t, std::size_t);
-    const Expand forms[] = {expandTextRun, expandTextRunWords};
     const std::string marks[] = {"\n", "\n\n", "\nx\n", std::string(20, '\n')};
+    constexpr std::size_t kSize = 600;
+    constexpr std::size_t kOut = 2 * kSize;
     for (const std::string& mark : marks) {
-        for (std::size_t at = 0; at < 40; ++at) {
-            std::string plain = lettersWith(mark, at);
-            for (std::size_t p = at + mark.size() + 13; p < 120; p += 13) plain[p] = '\n';
-            for (std::size_t room : {std::size_t{1}, std::size_t{2}, std::size_t{at + 1},
-                                     std::size_t{at + 2}, std::size_t{50}, std::size_t{300}}) {
-                std::string want(300, '?');
-                const TextRun wanted = expandTextRunBytes(&want[0], plain.data(), 120, room);
-                for (Expand expand : forms) {
-                    std::string got(300, '?');
-                    const TextRun run = expand(&got[0], plain.data(), 120, room);
-                    ASSERT_EQ(run.read, wanted.read) << "at " << at << " room " << room;
-                    ASSERT_EQ(run.delivered, wanted.delivered) << "at " << at << " room " << room;
-                    EXPECT_EQ(got.substr(0, run.delivered), want.substr(0, wanted.delivered));
-                    EXPECT_EQ(got.substr(room), want.substr(room)) << "past the room";
+        for (std::size_t at : markOffsets()) {
+            for (std::size_t apart : {13, 70}) {
+                std::string plain = lettersWith(mark, at, kSize);
+                for (std::size_t p = at + mark.size() + apart; p < kSize; p += apart)
+                    plain[p] = '\n';
+                for (std::size_t room :
+                     {std::size_t{1}, std::size_t{2}, at + 1, at + 2, std::size_t{300}, kOut}) {
+                    std::string want(kOut, '?');
+                    const TextRun wanted = expandTextRunBytes(&want[0], plain.data(), kSize, room);
+                    for (TextLanes lanes : availableLanes()) {
+                        std::string got(kOut, '?');
+                        const TextRun run =
+                            expandTextRunBy(lanes, &got[0], plain.data(), kSize, room);
+                        ASSERT_EQ(run.read, wanted.read) << "lanes " << static_cast<int>(lanes)
+                                                         << " at " << at << " room " << room;
+                        ASSERT_EQ(run.delivered, wanted.delivered)
+                            << "at " << at << " room " << room;
+                        EXPECT_EQ(got.substr(0, run.delivered), want.substr(0, wanted.delivered));
+                        EXPECT_EQ(got.substr(room), want.substr(room)) << "past the room";
+                    }
                 }
             }
         }
     }
+}
+
+// The program's calls take the widest form: the same as the byte loop.
+TEST(TextRuns, TheProgramsCallsAgreeWithTheByteLoop) {
+    std::string raw = lettersWith("\r\n\r", 200, 900);
+    std::string want = raw;
+    const TextRun wanted =
+        deliverTextRunBytes(&want[0], &want[0], raw.size(), raw.size(), ReadStops::kWithNul);
+    const TextRun run =
+        deliverTextRun(&raw[0], &raw[0], raw.size(), raw.size(), ReadStops::kWithNul);
+    ASSERT_EQ(run.read, wanted.read);
+    EXPECT_EQ(raw.substr(0, run.delivered), want.substr(0, wanted.delivered));
+    const std::string plain = lettersWith("\n\n", 300, 900);
+    std::string out(2000, '?');
+    std::string outWant(2000, '?');
+    const TextRun expanded = expandTextRun(&out[0], plain.data(), plain.size(), out.size());
+    const TextRun expandWanted =
+        expandTextRunBytes(&outWant[0], plain.data(), plain.size(), outWant.size());
+    ASSERT_EQ(expanded.delivered, expandWanted.delivered);
+    EXPECT_EQ(out, outWant);
 }
 
 TEST(TextRead, ReportsReadErrors) {

@@ -1,11 +1,13 @@
 #include "processor_features.h"
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && defined(__linux__) && \
-    __has_include(<sys/platform/x86.h>)
+#if defined(__GNUC__) && !defined(__clang__) && (defined(__x86_64__) || defined(__i386__)) && \
+    defined(__linux__) && __has_include(<sys/platform/x86.h>)
 
 // The C library has asked the processor all of this before the program
 // started; its answers cost no further questions, which take microseconds
-// each in a virtual machine. "Active" takes in what the system saves.
+// each in a virtual machine. "Active" takes in what the system saves. (The
+// library's header declares them with C's _Bool, which only GCC takes in
+// C++.)
 #include <sys/platform/x86.h>
 
 namespace {

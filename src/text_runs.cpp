@@ -1,7 +1,8 @@
 #include "text_runs.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <initializer_list>
+#include <iterator>
 
 #include "byte_blocks.h"
 #include "byte_words.h"
@@ -258,31 +259,76 @@ TextRun expandTextRunBytes(char* out, const char* text, std::size_t size, std::s
 
 namespace {
 
-// Each form of lanes is compiled, inlined whole, for its own instructions.
-#define PLAINWRIT_TEXT_RUN_FORMS(Lanes, target, deliverName, expandName)                       \
-    target __attribute__((flatten)) TextRun deliverName(                                       \
-        char* to, const char* from, std::size_t size, std::size_t room, ReadStops stops) {     \
-        return deliverByLanes<Lanes>(reinterpret_cast<unsigned char*>(to),                     \
-                                     reinterpret_cast<const unsigned char*>(from), size, room, \
-                                     stops == ReadStops::kWithNul);                            \
-    }                                                                                          \
-    target __attribute__((flatten)) TextRun expandName(char* out, const char* text,            \
-                                                       std::size_t size, std::size_t room) {   \
-        return expandByLanes<Lanes>(reinterpret_cast<unsigned char*>(out),                     \
-                                    reinterpret_cast<const unsigned char*>(text), size, room); \
-    }
+template <typename Lanes>
+inline __attribute__((always_inline)) TextRun deliverAs(char* to, const char* from,
+                                                        std::size_t size, std::size_t room,
+                                                        ReadStops stops) {
+    return deliverByLanes<Lanes>(reinterpret_cast<unsigned char*>(to),
+                                 reinterpret_cast<const unsigned char*>(from), size, room,
+                                 stops == ReadStops::kWithNul);
+}
 
-PLAINWRIT_TEXT_RUN_FORMS(WordLanes, , deliverByWords, expandByWords)
+template <typename Lanes>
+inline __attribute__((always_inline)) TextRun expandAs(char* out, const char* text,
+                                                       std::size_t size, std::size_t room) {
+    return expandByLanes<Lanes>(reinterpret_cast<unsigned char*>(out),
+                                reinterpret_cast<const unsigned char*>(text), size, room);
+}
+
+// Each form compiled, inlined whole, for its own instructions.
+TextRun deliverByWords(char* to, const char* from, std::size_t size, std::size_t room,
+                       ReadStops stops) {
+    return deliverAs<WordLanes>(to, from, size, room, stops);
+}
+
+TextRun expandByWords(char* out, const char* text, std::size_t size, std::size_t room) {
+    return expandAs<WordLanes>(out, text, size, room);
+}
+
 #if defined(PLAINWRIT_BLOCKS_SSE2)
-PLAINWRIT_TEXT_RUN_FORMS(VectorLanes, PLAINWRIT_TARGET_SSE2, deliverByVectors, expandByVectors)
+PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) TextRun deliverByVectors(char* to, const char* from,
+                                                                        std::size_t size,
+                                                                        std::size_t room,
+                                                                        ReadStops stops) {
+    return deliverAs<VectorLanes>(to, from, size, room, stops);
+}
+
+PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) TextRun expandByVectors(char* out, const char* text,
+                                                                       std::size_t size,
+                                                                       std::size_t room) {
+    return expandAs<VectorLanes>(out, text, size, room);
+}
 #endif
+
 #if defined(PLAINWRIT_BLOCKS_AVX2)
-PLAINWRIT_TEXT_RUN_FORMS(WideLanes, PLAINWRIT_TARGET_AVX2, deliverByWide, expandByWide)
+PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) TextRun deliverByWide(char* to, const char* from,
+                                                                     std::size_t size,
+                                                                     std::size_t room,
+                                                                     ReadStops stops) {
+    return deliverAs<WideLanes>(to, from, size, room, stops);
+}
+
+PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) TextRun expandByWide(char* out, const char* text,
+                                                                    std::size_t size,
+                                                                    std::size_t room) {
+    return expandAs<WideLanes>(out, text, size, room);
+}
 #endif
+
 #if defined(PLAINWRIT_BLOCKS_AVX512)
-PLAINWRIT_TEXT_RUN_FORMS(WidestLanes, PLAINWRIT_TARGET_AVX512, deliverByWidest, expandByWidest)
+PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) TextRun deliverByWidest(char* to, const char* from,
+                                                                         std::size_t size,
+                                                                         std::size_t room,
+                                                                         ReadStops stops) {
+    return deliverAs<WidestLanes>(to, from, size, room, stops);
+}
+
+PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) TextRun expandByWidest(char* out, const char* text,
+                                                                        std::size_t size,
+                                                                        std::size_t room) {
+    return expandAs<WidestLanes>(out, text, size, room);
+}
 #endif
-#undef PLAINWRIT_TEXT_RUN_FORMS
 
 struct TextRunForms {
     TextRun (*deliver)(char*, const char*, std::size_t, std::size_t, ReadStops);
@@ -314,13 +360,14 @@ TextRunForms formsOf(TextLanes lanes) {
     return {nullptr, nullptr};
 }
 
-// The widest form this build and processor have.
-TextRunForms fastestForms() {
-    for (TextLanes lanes : {TextLanes::kWidest, TextLanes::kWide, TextLanes::kVectors}) {
-        const TextRunForms forms = formsOf(lanes);
-        if (forms.deliver != nullptr) return forms;
-    }
-    return formsOf(TextLanes::kWords);
+// The widest lanes this build and processor have.
+TextLanes fastestLanes() {
+    constexpr TextLanes kWidestFirst[] = {TextLanes::kWidest, TextLanes::kWide,
+                                          TextLanes::kVectors};
+    const auto* found =
+        std::find_if(std::begin(kWidestFirst), std::end(kWidestFirst),
+                     [](TextLanes lanes) { return formsOf(lanes).deliver != nullptr; });
+    return found != std::end(kWidestFirst) ? *found : TextLanes::kWords;
 }
 // GCOVR_EXCL_BR_STOP
 
@@ -330,19 +377,21 @@ bool textLanesAvailable(TextLanes lanes) { return formsOf(lanes).deliver != null
 
 TextRun deliverTextRunBy(TextLanes lanes, char* to, const char* from, std::size_t size,
                          std::size_t room, ReadStops stops) {
-    return formsOf(lanes).deliver(to, from, size, room, stops);
+    const TextRunForms forms = formsOf(lanes);
+    return forms.deliver(to, from, size, room, stops);
 }
 
 TextRun expandTextRunBy(TextLanes lanes, char* out, const char* text, std::size_t size,
                         std::size_t room) {
-    return formsOf(lanes).expand(out, text, size, room);
+    const TextRunForms forms = formsOf(lanes);
+    return forms.expand(out, text, size, room);
 }
 
 TextRun deliverTextRun(char* to, const char* from, std::size_t size, std::size_t room,
                        ReadStops stops) {
-    return fastestForms().deliver(to, from, size, room, stops);
+    return deliverTextRunBy(fastestLanes(), to, from, size, room, stops);
 }
 
 TextRun expandTextRun(char* out, const char* text, std::size_t size, std::size_t room) {
-    return fastestForms().expand(out, text, size, room);
+    return expandTextRunBy(fastestLanes(), out, text, size, room);
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times the whole program against cp of the same file, in the same run, on
 # the generated page at the read limit (3 MiB) and at 100 KiB, and shows its
-# peak resident memory and page faults.
+# peak resident memory and page faults. Beside them, the floor: a program
+# that only reads the input and writes as many bytes as the output holds,
+# through its own memory as the program must (cp copies inside the system).
 #
 #   bench/process.sh [runs]        (default 21 runs; needs the bench preset built)
 #   PLAINWRIT_PROGRAM=path bench/process.sh   times another build of the program
@@ -18,10 +20,11 @@ runs=${1:-21}
 build=build/bench
 program=${PLAINWRIT_PROGRAM:-$build/plainwrit}
 bench=$build/bench/plainwrit_bench
-[ -x "$program" ] && [ -x "$bench" ] || {
+floor=$build/bench/read_write_floor
+if ! [ -x "$program" ] || ! [ -x "$bench" ] || ! [ -x "$floor" ]; then
     echo "build first: cmake --workflow --preset bench" >&2
     exit 1
-}
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -53,48 +56,57 @@ report() {
                     END { printf "peak RSS %d KiB, page faults %d minor, %d major\n", rss, minor, major }'
 }
 
-# Appends one timing of cp or of the program to its list: "ms" wall time,
-# "cpu" CPU time.
+# Appends one timing of cp, the program or the floor to its list: "ms" wall
+# time, "cpu" CPU time.
 timeOne() {
     local how=$1 who=$2 page=$3 clock=millis
     [ "$how" = ms ] || clock=cpuMillis
-    if [ "$who" = cp ]; then
-        "$clock" cp "$page" "$work/copy.html"
-    else
-        "$clock" "$program" "$page" "$work/out.txt"
-    fi >>"$work/$who.$how"
+    case $who in
+    cp) "$clock" cp "$page" "$work/copy.html" ;;
+    plainwrit) "$clock" "$program" "$page" "$work/out.txt" ;;
+    floor) "$clock" "$floor" "$page" "$work/floor.txt" "$outputBytes" ;;
+    esac >>"$work/$who.$how"
 }
 
 measure() {
     local page=$1 target=$2 name
-    for name in plainwrit.ms cp.ms plainwrit.cpu cp.cpu; do : >"$work/$name"; done
+    for name in plainwrit.ms cp.ms floor.ms plainwrit.cpu cp.cpu floor.cpu; do : >"$work/$name"; done
     "$program" "$page" "$work/out.txt" >/dev/null # warm the page cache and the binary
+    outputBytes=$(stat -c %s "$work/out.txt")
     cp "$page" "$work/copy.html"
-    # The one of each pair that runs second is slower by up to a tenth here
-    # (the first one's output is still being taken by the system), so the
-    # two take turns at going first.
+    # A run just after one that wrote a file is slower by up to a tenth here
+    # (that output is still being taken by the system), so the order rotates.
     local order who how
     for ((i = 0; i < runs; i++)); do
-        order=(cp plainwrit)
-        ((i % 2 == 0)) || order=(plainwrit cp)
+        case $((i % 3)) in
+        0) order=(cp plainwrit floor) ;;
+        1) order=(plainwrit floor cp) ;;
+        *) order=(floor cp plainwrit) ;;
+        esac
         for how in ms cpu; do
-            rm -f "$work/copy.html" "$work/out.txt"
+            rm -f "$work/copy.html" "$work/out.txt" "$work/floor.txt"
             for who in "${order[@]}"; do timeOne "$how" "$who" "$page"; done
         done
     done
-    local cpMs plainwritMs cpCpu plainwritCpu
+    local cpMs cpCpu
     cpMs=$(median <"$work/cp.ms")
-    plainwritMs=$(median <"$work/plainwrit.ms")
     cpCpu=$(median <"$work/cp.cpu")
-    plainwritCpu=$(median <"$work/plainwrit.cpu")
-    echo "input: $(stat -c %s "$page") bytes, $runs runs; medians of wall and of CPU time"
+    echo "input: $(stat -c %s "$page") bytes, output $outputBytes bytes, $runs runs; medians of wall and of CPU time"
     echo "  cp         $cpMs ms wall, $cpCpu ms CPU"
-    if [ "$cpCpu" = - ]; then
-        echo "  plainwrit  $plainwritMs ms wall ($(ratio "$plainwritMs" "$cpMs") x cp; target $target)"
-    else
-        echo "  plainwrit  $plainwritMs ms wall ($(ratio "$plainwritMs" "$cpMs") x cp; target $target)," \
-            "$plainwritCpu ms CPU ($(ratio "$plainwritCpu" "$cpCpu") x cp)"
-    fi
+    local ms cpu label
+    for who in plainwrit floor; do
+        ms=$(median <"$work/$who.ms")
+        cpu=$(median <"$work/$who.cpu")
+        label="$who x cp"
+        [ "$who" = floor ] && label="x cp: read and write only"
+        [ "$who" = plainwrit ] && label="x cp; target $target"
+        if [ "$cpCpu" = - ]; then
+            printf '  %-10s %s ms wall (%s %s)\n' "$who" "$ms" "$(ratio "$ms" "$cpMs")" "$label"
+        else
+            printf '  %-10s %s ms wall (%s %s), %s ms CPU (%s x cp)\n' "$who" "$ms" \
+                "$(ratio "$ms" "$cpMs")" "$label" "$cpu" "$(ratio "$cpu" "$cpCpu")"
+        fi
+    done
     echo "  cp         $(report cp "$page" "$work/copy.html")"
     echo "  plainwrit  $(report "$program" "$page" "$work/out.txt")"
 }

@@ -338,26 +338,25 @@ struct TextRunForms {
 // The forms of `lanes`, or none where this build or processor lacks them.
 // GCOVR_EXCL_BR_START: the other outcomes need a processor without these instructions
 TextRunForms formsOf(TextLanes lanes) {
+    constexpr TextRunForms kNone{nullptr, nullptr};
     switch (lanes) {
         case TextLanes::kWords: return {deliverByWords, expandByWords};
 #if defined(PLAINWRIT_BLOCKS_SSE2)
         case TextLanes::kVectors:
-            if (byte_blocks::haveVectors()) return {deliverByVectors, expandByVectors};
-            break;
+            return byte_blocks::haveVectors() ? TextRunForms{deliverByVectors, expandByVectors}
+                                              : kNone;
 #endif
 #if defined(PLAINWRIT_BLOCKS_AVX2)
         case TextLanes::kWide:
-            if (byte_blocks::haveWide()) return {deliverByWide, expandByWide};
-            break;
+            return byte_blocks::haveWide() ? TextRunForms{deliverByWide, expandByWide} : kNone;
 #endif
 #if defined(PLAINWRIT_BLOCKS_AVX512)
         case TextLanes::kWidest:
-            if (byte_blocks::haveWidest()) return {deliverByWidest, expandByWidest};
-            break;
+            return byte_blocks::haveWidest() ? TextRunForms{deliverByWidest, expandByWidest}
+                                             : kNone;
 #endif
-        default: break;  // GCOVR_EXCL_LINE: for builds without some of the forms
+        default: return kNone;  // GCOVR_EXCL_LINE: for builds without some of the forms
     }
-    return {nullptr, nullptr};
 }
 
 // The widest lanes this build and processor have.

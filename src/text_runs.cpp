@@ -259,103 +259,61 @@ TextRun expandTextRunBytes(char* out, const char* text, std::size_t size, std::s
 
 namespace {
 
-template <typename Lanes>
-inline __attribute__((always_inline)) TextRun deliverAs(char* to, const char* from,
-                                                        std::size_t size, std::size_t room,
-                                                        ReadStops stops) {
-    return deliverByLanes<Lanes>(reinterpret_cast<unsigned char*>(to),
-                                 reinterpret_cast<const unsigned char*>(from), size, room,
-                                 stops == ReadStops::kWithNul);
-}
+// One pass of either kind: an entry per form of lanes, which the choice
+// below hands on.
+struct TextRunCall {
+    bool expand;  // the writing side; otherwise the reading side
+    char* to;
+    const char* from;
+    std::size_t size;
+    std::size_t room;
+    ReadStops stops;  // for the reading side
+};
 
 template <typename Lanes>
-inline __attribute__((always_inline)) TextRun expandAs(char* out, const char* text,
-                                                       std::size_t size, std::size_t room) {
-    return expandByLanes<Lanes>(reinterpret_cast<unsigned char*>(out),
-                                reinterpret_cast<const unsigned char*>(text), size, room);
+inline __attribute__((always_inline)) TextRun runAs(const TextRunCall& call) {
+    auto* const to = reinterpret_cast<unsigned char*>(call.to);
+    const auto* const from = reinterpret_cast<const unsigned char*>(call.from);
+    return call.expand ? expandByLanes<Lanes>(to, from, call.size, call.room)
+                       : deliverByLanes<Lanes>(to, from, call.size, call.room,
+                                               call.stops == ReadStops::kWithNul);
 }
 
 // Each form compiled, inlined whole, for its own instructions.
-TextRun deliverByWords(char* to, const char* from, std::size_t size, std::size_t room,
-                       ReadStops stops) {
-    return deliverAs<WordLanes>(to, from, size, room, stops);
-}
-
-TextRun expandByWords(char* out, const char* text, std::size_t size, std::size_t room) {
-    return expandAs<WordLanes>(out, text, size, room);
-}
-
+TextRun runByWords(const TextRunCall& call) { return runAs<WordLanes>(call); }
 #if defined(PLAINWRIT_BLOCKS_SSE2)
-PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) TextRun deliverByVectors(char* to, const char* from,
-                                                                        std::size_t size,
-                                                                        std::size_t room,
-                                                                        ReadStops stops) {
-    return deliverAs<VectorLanes>(to, from, size, room, stops);
-}
-
-PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) TextRun expandByVectors(char* out, const char* text,
-                                                                       std::size_t size,
-                                                                       std::size_t room) {
-    return expandAs<VectorLanes>(out, text, size, room);
+PLAINWRIT_TARGET_SSE2 __attribute__((flatten)) TextRun runByVectors(const TextRunCall& call) {
+    return runAs<VectorLanes>(call);
 }
 #endif
-
 #if defined(PLAINWRIT_BLOCKS_AVX2)
-PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) TextRun deliverByWide(char* to, const char* from,
-                                                                     std::size_t size,
-                                                                     std::size_t room,
-                                                                     ReadStops stops) {
-    return deliverAs<WideLanes>(to, from, size, room, stops);
-}
-
-PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) TextRun expandByWide(char* out, const char* text,
-                                                                    std::size_t size,
-                                                                    std::size_t room) {
-    return expandAs<WideLanes>(out, text, size, room);
+PLAINWRIT_TARGET_AVX2 __attribute__((flatten)) TextRun runByWide(const TextRunCall& call) {
+    return runAs<WideLanes>(call);
 }
 #endif
-
 #if defined(PLAINWRIT_BLOCKS_AVX512)
-PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) TextRun deliverByWidest(char* to, const char* from,
-                                                                         std::size_t size,
-                                                                         std::size_t room,
-                                                                         ReadStops stops) {
-    return deliverAs<WidestLanes>(to, from, size, room, stops);
-}
-
-PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) TextRun expandByWidest(char* out, const char* text,
-                                                                        std::size_t size,
-                                                                        std::size_t room) {
-    return expandAs<WidestLanes>(out, text, size, room);
+PLAINWRIT_TARGET_AVX512 __attribute__((flatten)) TextRun runByWidest(const TextRunCall& call) {
+    return runAs<WidestLanes>(call);
 }
 #endif
 
-struct TextRunForms {
-    TextRun (*deliver)(char*, const char*, std::size_t, std::size_t, ReadStops);
-    TextRun (*expand)(char*, const char*, std::size_t, std::size_t);
-};
+using RunForm = TextRun (*)(const TextRunCall&);
 
-// The forms of `lanes`, or none where this build or processor lacks them.
+// The form of `lanes`, or none where this build or processor lacks it.
 // GCOVR_EXCL_BR_START: the other outcomes need a processor without these instructions
-TextRunForms formsOf(TextLanes lanes) {
-    constexpr TextRunForms kNone{nullptr, nullptr};
+RunForm formOf(TextLanes lanes) {
     switch (lanes) {
-        case TextLanes::kWords: return {deliverByWords, expandByWords};
+        case TextLanes::kWords: return runByWords;
 #if defined(PLAINWRIT_BLOCKS_SSE2)
-        case TextLanes::kVectors:
-            return byte_blocks::haveVectors() ? TextRunForms{deliverByVectors, expandByVectors}
-                                              : kNone;
+        case TextLanes::kVectors: return byte_blocks::haveVectors() ? runByVectors : nullptr;
 #endif
 #if defined(PLAINWRIT_BLOCKS_AVX2)
-        case TextLanes::kWide:
-            return byte_blocks::haveWide() ? TextRunForms{deliverByWide, expandByWide} : kNone;
+        case TextLanes::kWide: return byte_blocks::haveWide() ? runByWide : nullptr;
 #endif
 #if defined(PLAINWRIT_BLOCKS_AVX512)
-        case TextLanes::kWidest:
-            return byte_blocks::haveWidest() ? TextRunForms{deliverByWidest, expandByWidest}
-                                             : kNone;
+        case TextLanes::kWidest: return byte_blocks::haveWidest() ? runByWidest : nullptr;
 #endif
-        default: return kNone;  // GCOVR_EXCL_LINE: for builds without some of the forms
+        default: return nullptr;  // GCOVR_EXCL_LINE: for builds without some of the forms
     }
 }
 
@@ -363,27 +321,24 @@ TextRunForms formsOf(TextLanes lanes) {
 TextLanes fastestLanes() {
     constexpr TextLanes kWidestFirst[] = {TextLanes::kWidest, TextLanes::kWide,
                                           TextLanes::kVectors};
-    const auto* found =
-        std::find_if(std::begin(kWidestFirst), std::end(kWidestFirst),
-                     [](TextLanes lanes) { return formsOf(lanes).deliver != nullptr; });
+    const auto* found = std::find_if(std::begin(kWidestFirst), std::end(kWidestFirst),
+                                     [](TextLanes lanes) { return formOf(lanes) != nullptr; });
     return found != std::end(kWidestFirst) ? *found : TextLanes::kWords;
 }
 // GCOVR_EXCL_BR_STOP
 
 }  // namespace
 
-bool textLanesAvailable(TextLanes lanes) { return formsOf(lanes).deliver != nullptr; }
+bool textLanesAvailable(TextLanes lanes) { return formOf(lanes) != nullptr; }
 
 TextRun deliverTextRunBy(TextLanes lanes, char* to, const char* from, std::size_t size,
                          std::size_t room, ReadStops stops) {
-    const TextRunForms forms = formsOf(lanes);
-    return forms.deliver(to, from, size, room, stops);
+    return formOf(lanes)({false, to, from, size, room, stops});
 }
 
 TextRun expandTextRunBy(TextLanes lanes, char* out, const char* text, std::size_t size,
                         std::size_t room) {
-    const TextRunForms forms = formsOf(lanes);
-    return forms.expand(out, text, size, room);
+    return formOf(lanes)({true, out, text, size, room, ReadStops::kWithNul});
 }
 
 TextRun deliverTextRun(char* to, const char* from, std::size_t size, std::size_t room,

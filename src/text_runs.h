@@ -3,9 +3,9 @@
 // is delivered as it is, moved down over the room the pairs leave. The pass
 // stops only where the reader must decide: at a Ctrl-Z, at a NUL until the
 // first has been found, at a CR whose next byte is not read yet, and when
-// the room for delivered bytes is full. As many bytes at a time as the
-// processor's widest vectors hold (16, 32 or 64), eight without vectors, and
-// byte by byte near the end.
+// the room for delivered bytes is full. Sixteen or 32 bytes at a time where
+// the processor has vectors (with AVX-512, 64 while looking for the first
+// stop), eight without them, and byte by byte near the end.
 #ifndef PLAINWRIT_TEXT_RUNS_H
 #define PLAINWRIT_TEXT_RUNS_H
 
@@ -34,8 +34,9 @@ TextRun deliverTextRunBytes(char* to, const char* from, std::size_t size, std::s
 TextRun expandTextRun(char* out, const char* text, std::size_t size, std::size_t room);
 TextRun expandTextRunBytes(char* out, const char* text, std::size_t size, std::size_t room);
 
-// The forms of lanes, for the tests: eight-byte words, and 16, 32 and 64
-// bytes of vector. The two calls above take the widest one available.
+// The forms of lanes, for the tests: eight-byte words; 16 and 32 bytes of
+// vector; and 32 with a search of 64 for the first stop. The two calls above
+// take the last one available.
 enum class TextLanes { kWords, kVectors, kWide, kWidest };
 bool textLanesAvailable(TextLanes lanes);
 // `lanes` must be available.

@@ -4,8 +4,8 @@
 // stops only where the reader must decide: at a Ctrl-Z, at a NUL until the
 // first has been found, at a CR whose next byte is not read yet, and when
 // the room for delivered bytes is full. Sixteen or 32 bytes at a time where
-// the processor has vectors (with AVX-512, 64 while looking for the first
-// stop), eight without them, and byte by byte near the end.
+// the processor has vectors (with AVX-512 and its compress instruction, 64
+// for reading), eight without them, and byte by byte near the end.
 #ifndef PLAINWRIT_TEXT_RUNS_H
 #define PLAINWRIT_TEXT_RUNS_H
 
@@ -35,8 +35,8 @@ TextRun expandTextRun(char* out, const char* text, std::size_t size, std::size_t
 TextRun expandTextRunBytes(char* out, const char* text, std::size_t size, std::size_t room);
 
 // The forms of lanes, for the tests: eight-byte words; 16 and 32 bytes of
-// vector; and 32 with a search of 64 for the first stop. The two calls above
-// take the last one available.
+// vector; and 64 for reading with 32 for writing. The two calls above take
+// the last one available.
 enum class TextLanes { kWords, kVectors, kWide, kWidest };
 bool textLanesAvailable(TextLanes lanes);
 // `lanes` must be available.

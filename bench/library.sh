@@ -12,10 +12,10 @@ n=${1:-1000}
 build=build/bench
 program=$build/plainwrit
 files=$build/bench/library_files
-[ -x "$program" ] && [ -x "$files" ] || {
+if ! [ -x "$program" ] || ! [ -x "$files" ]; then
     echo "build first: cmake --workflow --preset bench" >&2
     exit 1
-}
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$files" write "$work" "$n"

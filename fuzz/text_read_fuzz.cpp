@@ -41,8 +41,10 @@ std::ptrdiff_t readPiece(void* source, char* buffer, std::size_t capacity) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    const std::size_t limit = data[0] % 64;
     const unsigned flags = data[1];
+    // Mostly a small limit, which cuts the input anywhere; with the top flag
+    // one of up to about 2 KiB, room for several of the widest lanes.
+    const std::size_t limit = (flags & 0x80) != 0 ? 64 + std::size_t{data[0]} * 8 : data[0] % 64;
     std::vector<std::size_t> pieces;
     std::size_t at = 2;
     for (; at < size && at < 6; ++at) pieces.push_back(data[at] % 9);

@@ -221,13 +221,17 @@ inline __attribute__((always_inline)) TextRun deliverByLanes(unsigned char* to,
             }
         }
         const typename Lanes::Mask stops = returns | crs;
-        if (stops == 0) {
-            // Stored whole even when the gap is small: the raw bytes not yet
-            // taken start after this lane.
-            if (gap != 0) Lanes::copy(to + o, at);
-            i += kWidth;
-            o += kWidth;
-            continue;
+        // Where pairs are dropped above, a lane that comes here has a
+        // Ctrl-Z or NUL.
+        if constexpr (!Lanes::kDropsPairs) {
+            if (stops == 0) {
+                // Stored whole even when the gap is small: the raw bytes not
+                // yet taken start after this lane.
+                if (gap != 0) Lanes::copy(to + o, at);
+                i += kWidth;
+                o += kWidth;
+                continue;
+            }
         }
         const std::size_t k = Lanes::first(stops);
         if (from[i + k] != kCarriageReturn) {  // Ctrl-Z or NUL: the reader decides

@@ -18,7 +18,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "byte_blocks.h"
 #include "byte_compact.h"
@@ -26,10 +25,10 @@
 
 namespace block_kernel {
 
+using tag_rules::afterClose;
 using tag_rules::applyTagEffectsWithin;
 using tag_rules::FilterState;
 using tag_rules::isWrittenWhitespace;
-using tag_rules::kTagClose;
 
 // Input a block may look at, and output it may write: the block, the byte
 // after it, the word-wide prefix comparison of a "<" near its end, and the
@@ -47,13 +46,6 @@ inline std::uint64_t fillUp(std::uint64_t mask, std::uint64_t seeds) {
     const std::uint64_t unseeded = mask & ~seeds;
     const std::uint64_t runStarts = mask & ~(mask << 1);
     return mask & ~(unseeded & ~(unseeded + (runStarts & unseeded)));
-}
-
-// The position after the next ">" at or after `from`, or `end`.
-inline const unsigned char* afterClose(const unsigned char* from, const unsigned char* end) {
-    const auto* close = static_cast<const unsigned char*>(
-        std::memchr(from, kTagClose, static_cast<std::size_t>(end - from)));
-    return close ? close + 1 : end;
 }
 
 // Each bit set when an odd number of bits of `bits` are at or below it.

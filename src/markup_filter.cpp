@@ -220,8 +220,7 @@ FilterPieceResult filterMarkupPieceUsing(BlockPath path, std::size_t decodeSpan,
     const unsigned char* in = begin;
     run.tagOpen = pieces.inTag;
     if (pieces.inTag && in < end) {
-        const auto* close = static_cast<const unsigned char*>(std::memchr(in, kTagClose, length));
-        in = close ? close + 1 : end;
+        in = afterClose(in, end);
         run.tagOpen = tagRunsOn(in, end);
     }
     const unsigned char* stop = end;

@@ -17,11 +17,11 @@ namespace {
 
 constexpr std::size_t kReadLimit = PLAINWRIT_READ_LIMIT;
 
-// Pieces of 128 KiB, the size of the raw requests: smaller ones cost more
+// Pieces of the raw requests' size, 128 KiB: smaller ones cost more
 // requests than the cache saves them. The buffer is about 384 KiB with the
 // text written over the input; a run touches only the pages it uses, about
 // 40 for a 100 KiB page.
-constexpr std::size_t kPiece = std::size_t{128} << 10;
+constexpr std::size_t kPiece = kReadPiece;
 constexpr std::size_t kBufferSize = pieceBufferSize(kPiece);
 
 struct Run {

@@ -221,6 +221,13 @@ inline unsigned char applyTagPrefixes(const unsigned char* at, const unsigned ch
     return 0;
 }
 
+// The position after the next ">" at or after `from`, or `end`.
+inline const unsigned char* afterClose(const unsigned char* from, const unsigned char* end) {
+    const auto* close = static_cast<const unsigned char*>(
+        std::memchr(from, kTagClose, static_cast<std::size_t>(end - from)));
+    return close ? close + 1 : end;
+}
+
 // The position after the ">" that closes the tag opened at `at`, or `end`.
 // Most tags are short: one word-wide look finds their ">" without a call.
 inline const unsigned char* skipTag(const unsigned char* at, const unsigned char* end) {
@@ -230,9 +237,7 @@ inline const unsigned char* skipTag(const unsigned char* at, const unsigned char
         if (closes != 0) return from + byte_words::firstFlagged(closes) + 1;
         from += 8;
     }
-    const auto* close = static_cast<const unsigned char*>(
-        std::memchr(from, kTagClose, static_cast<std::size_t>(end - from)));
-    return close ? close + 1 : end;
+    return afterClose(from, end);
 }
 
 // The table state and the effect of a tag whose candidate rows, by its

@@ -12,11 +12,6 @@ namespace {
 constexpr char kCarriageReturn = '\r';
 constexpr char kEndOfText = 0x1A;  // Ctrl-Z: nothing from here on is delivered
 
-// Raw bytes are asked for in pieces small enough to stay in the processor's
-// cache until the pass over them has run: read whole, a large file's first
-// bytes would have left the cache by then.
-constexpr std::size_t kReadPiece = std::size_t{128} << 10;
-
 }  // namespace
 
 std::size_t readTextPiece(TextReader& reader, char* buffer, std::size_t capacity) {

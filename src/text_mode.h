@@ -11,6 +11,11 @@
 
 #include <cstddef>
 
+// The largest raw request. Raw bytes are asked for in pieces small enough to
+// stay in the processor's cache until the pass over them has run: read
+// whole, a large file's first bytes would have left the cache by then.
+constexpr std::size_t kReadPiece = std::size_t{128} << 10;
+
 // Reads up to `capacity` raw bytes into `buffer`. Returns the number read,
 // 0 at the end of the input, or -1 on a read error.
 using RawReadFn = std::ptrdiff_t (*)(void* source, char* buffer, std::size_t capacity);

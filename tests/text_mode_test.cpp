@@ -171,6 +171,7 @@ std::vector<std::size_t> markOffsets() {
 // by gaps shorter and longer than a lane, with the room cut anywhere. Raw
 // bytes not yet taken must be left as they were.
 TEST(TextRuns, EveryFormDeliversAsTheByteLoop) {
+    const std::vector<TextLanes> forms = availableLanes();
     const std::string marks[] = {"\r\n", "\r", "\rx", "\x1a", "\0"s, "\r\r\n", "\n"};
     constexpr std::size_t kSize = 600;
     for (const std::string& mark : marks) {
@@ -186,7 +187,7 @@ TEST(TextRuns, EveryFormDeliversAsTheByteLoop) {
                                 std::string expected = raw;
                                 const TextRun want = deliverTextRunBytes(
                                     &expected[0], &expected[gap], size, room, stops);
-                                for (TextLanes lanes : availableLanes()) {
+                                for (TextLanes lanes : forms) {
                                     std::string got = raw;
                                     const TextRun run = deliverTextRunBy(lanes, &got[0], &got[gap],
                                                                          size, room, stops);
@@ -212,6 +213,7 @@ TEST(TextRuns, EveryFormDeliversAsTheByteLoop) {
 // offset a lane step can meet them, close and far apart, with the room cut
 // anywhere, also just short of a pair.
 TEST(TextRuns, EveryFormExpandsAsTheByteLoop) {
+    const std::vector<TextLanes> forms = availableLanes();
     const std::string marks[] = {"\n", "\n\n", "\nx\n", std::string(20, '\n')};
     constexpr std::size_t kSize = 600;
     constexpr std::size_t kOut = 2 * kSize;
@@ -225,7 +227,7 @@ TEST(TextRuns, EveryFormExpandsAsTheByteLoop) {
                      {std::size_t{1}, std::size_t{2}, at + 1, at + 2, std::size_t{300}, kOut}) {
                     std::string want(kOut, '?');
                     const TextRun wanted = expandTextRunBytes(&want[0], plain.data(), kSize, room);
-                    for (TextLanes lanes : availableLanes()) {
+                    for (TextLanes lanes : forms) {
                         std::string got(kOut, '?');
                         const TextRun run =
                             expandTextRunBy(lanes, &got[0], plain.data(), kSize, room);
